@@ -1,0 +1,50 @@
+# Sourced by the scripts that run Windows programs under Wine: a private X display (Xvfb), a private
+# Wine prefix initialised once, and one persistent wineserver for everything that runs meanwhile.
+#   wine_env_start <prefix>   exports DISPLAY, WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES
+#   wine_env_stop             ends the wineserver and the display
+
+KESTREL_WINE=/usr/lib/wine/wine64
+KESTREL_WINESERVER=/usr/lib/wine/wineserver
+_wine_env_xvfb_pid=
+
+wine_env_start() {
+    local prefix=$1
+    mkdir -p "$(dirname "$prefix")"
+    export WINEPREFIX=$prefix
+    export WINEDEBUG=-all
+    # No Mono or Gecko installers: the tests need neither, and the machine has no network for them.
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+
+    local displayfile
+    displayfile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
+    _wine_env_xvfb_pid=$!
+    local i
+    for i in $(seq 1 100); do
+        [ -s "$displayfile" ] && break
+        sleep 0.1
+    done
+    export DISPLAY=:$(tr -d '\n' <"$displayfile")
+    rm -f "$displayfile"
+
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "Initialising the Wine prefix $WINEPREFIX (once)..."
+        "$KESTREL_WINE" wineboot --init >/dev/null 2>&1 || true
+        "$KESTREL_WINESERVER" -w
+    fi
+    "$KESTREL_WINESERVER" -p >/dev/null 2>&1
+    # The first program of a wineserver starts Wine's background services, which inherit its standard
+    # handles and keep them open: start them here, so no test's output pipe stays open behind it.
+    "$KESTREL_WINE" cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
+}
+
+wine_env_stop() {
+    if [ -n "${WINEPREFIX:-}" ]; then
+        "$KESTREL_WINESERVER" -k >/dev/null 2>&1 || true
+    fi
+    if [ -n "$_wine_env_xvfb_pid" ]; then
+        kill "$_wine_env_xvfb_pid" >/dev/null 2>&1 || true
+        wait "$_wine_env_xvfb_pid" 2>/dev/null || true
+        _wine_env_xvfb_pid=
+    fi
+}

@@ -1,0 +1,5 @@
+#include "core/entry.h"
+
+int main(int argc, char** argv) {
+    return kestrelMain(argc, argv);
+}

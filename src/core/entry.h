@@ -1,0 +1,12 @@
+// The console entry point: options, the airport to trace, then the run sequence.
+#pragma once
+
+// Handles an option in the first argument (--help, --version; anything else that begins with '-' is
+// refused). Returns the exit code when the program must end here, or -1 to go on.
+int handleOptions(int argc, char** argv);
+
+// Takes the airport to trace from the first argument: at most its first 7 characters.
+void takeDebugAirport(int argc, char** argv);
+
+// Everything main() does; returns the process exit code.
+int kestrelMain(int argc, char** argv);

@@ -1,0 +1,39 @@
+#include "core/main_loop.h"
+
+#include <limits>
+
+#include "core/config.h"
+#include "core/core_state.h"
+
+namespace {
+
+constexpr uint32_t kCycleMilliseconds = 10;
+constexpr int32_t kSearchFactor = 2;
+
+void chooseAndPlaceTower(const MainLoopSteps& steps) {
+    Airport* chosen = steps.search(kSearchFactor, core.config->towerMinCandidates);
+    if (!chosen) return;  // no airport in reach: nothing to place, and the previous choice stands
+    int changed = chosen != core.currentAirport ? 1 : 0;
+    core.currentAirport = chosen;
+    if (changed || core.config->alwaysSetTower != 0) steps.place(changed);
+}
+
+}  // namespace
+
+void runMainLoop(const MainLoopSteps& steps) {
+    const uint32_t interval = core.config->updateInterval;
+    uint32_t counter = interval;  // the first cycle polls at once
+    for (;;) {
+        // Saturating, so an interval near 2^32 cannot wrap the counter and postpone the first poll.
+        counter = counter > std::numeric_limits<uint32_t>::max() - kCycleMilliseconds
+                      ? std::numeric_limits<uint32_t>::max()
+                      : counter + kCycleMilliseconds;
+        if (!(interval > counter)) {
+            int fresh = steps.poll ? steps.poll() : 0;
+            counter = 0;  // a failed poll waits a full interval too
+            if (fresh) chooseAndPlaceTower(steps);
+        }
+        steps.sleep(kCycleMilliseconds);
+        if (core.stopRequested.isSet()) return;
+    }
+}

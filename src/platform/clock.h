@@ -1,0 +1,10 @@
+// Sleeping and the millisecond tick count.
+#pragma once
+
+#include <cstdint>
+
+// Suspends the calling thread for about `milliseconds`.
+void platformSleep(uint32_t milliseconds);
+
+// Milliseconds since some fixed point, wrapping at 2^32 (GetTickCount).
+uint32_t platformTickCount();

@@ -1,0 +1,15 @@
+// Everything kestrel needs from the operating system, in the program's own terms.
+//
+// Two implementations stand behind this header: src/platform/win32 makes the real Win32 calls, and
+// src/platform/posix provides stand-ins with the same observable rules, so the same program logic
+// runs (and is tested) on Linux. Nothing outside src/platform includes <windows.h>.
+//
+// Paths handed to these functions are Windows paths (".\kestrel.ini", "C:\FS9\scenery.cfg"); the POSIX
+// side turns backslashes into slashes when it touches the file system.
+#pragma once
+
+// One header per concern; a new concern gets its own header, included here.
+#include "platform/clock.h"
+#include "platform/console.h"
+#include "platform/profile.h"
+#include "platform/system_error.h"

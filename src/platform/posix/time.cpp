@@ -1,0 +1,20 @@
+#include <errno.h>
+#include <time.h>
+
+#include "platform/platform.h"
+
+void platformSleep(uint32_t milliseconds) {
+    struct timespec remaining;
+    remaining.tv_sec = static_cast<time_t>(milliseconds / 1000);
+    remaining.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
+    // A signal cuts the sleep short; finish it, so a sleep always lasts as long as asked.
+    while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+    }
+}
+
+uint32_t platformTickCount() {
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+    return static_cast<uint32_t>(ms);
+}

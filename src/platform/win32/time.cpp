@@ -1,0 +1,11 @@
+#include <windows.h>
+
+#include "platform/platform.h"
+
+void platformSleep(uint32_t milliseconds) {
+    Sleep(milliseconds);
+}
+
+uint32_t platformTickCount() {
+    return GetTickCount();
+}

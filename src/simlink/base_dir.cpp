@@ -1,0 +1,3 @@
+#include "simlink/base_dir.h"
+
+char basedir[kPathBufferSize];

@@ -1,0 +1,3 @@
+#include "simlink/sim_state.h"
+
+SimState simState;

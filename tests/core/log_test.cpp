@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/log.h"
+#include "support/log_capture.h"
+
+namespace {
+
+TEST(Log, LevelFilterSkipsFormattingAboveTheLevel) {
+    LogCapture log(3);
+    // Formatting this would read through an invalid pointer: a message above the level must return
+    // before it formats anything.
+    logMessage(4, "%s", reinterpret_cast<const char*>(16));
+    logMessage(4, "level four");
+    logMessage(3, "level three");
+    logMessage(-1, "negative level prints");
+    EXPECT_EQ(log.text(), "level three\r\nnegative level prints\r\n");
+}
+
+TEST(Log, LevelZeroPrintsOnlyLevelZero) {
+    LogCapture log(0);
+    logMessage(1, "one");
+    logMessage(0, "zero");
+    logMessage(5, "five");
+    EXPECT_EQ(log.text(), "zero\r\n");
+}
+
+TEST(Log, LineEndRule) {
+    LogCapture log(5);
+    logMessage(3, "abc");
+    logMessage(3, "crlf\r\n");
+    logMessage(3, "lf only\n");
+    logMessage(3, "%s", "");
+    logMessage(3, "cr only\r");
+    EXPECT_EQ(log.text(), "abc\r\ncrlf\r\nlf only\n\r\ncr only\r\r\n");
+}
+
+TEST(Log, DataIsPrintedLiterally) {
+    LogCapture log(5);
+    logMessage(3, "airport %s", "100%s Field %d");
+    EXPECT_EQ(log.text(), "airport 100%s Field %d\r\n");
+}
+
+TEST(Log, LongTextIsCutAt2047Characters) {
+    LogCapture log(5);
+    std::string longText(5000, 'a');
+    logMessage(3, "%s", longText.c_str());
+    ASSERT_EQ(log.text().size(), 2047u + 2u);
+    EXPECT_EQ(log.text(), std::string(2047, 'a') + "\r\n");
+
+    log.clear();
+    std::string exact(2046, 'b');
+    logMessage(3, "%s\n", exact.c_str());  // exactly 2047 with its line feed: nothing added
+    EXPECT_EQ(log.text(), exact + "\n");
+}
+
+TEST(Log, ConversionsUsedByTheProgram) {
+    LogCapture log(5);
+    logMessage(3, "%08X %04X %X %.3f %.03f %ld %i %u", 0x1a2bu, 0x3u, 0xABCDu, 118.7, 1.0, -5L, -7,
+               4000000000u);
+    EXPECT_EQ(log.text(), "00001A2B 0003 ABCD 118.700 1.000 -5 -7 4000000000\r\n");
+}
+
+TEST(Log, LastErrorTextIsAlwaysAText) {
+    char* text = lastErrorText();
+    ASSERT_NE(text, nullptr);
+    releaseErrorText(text);
+}
+
+}  // namespace

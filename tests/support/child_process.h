@@ -1,0 +1,37 @@
+// Runs a program as a child process with its standard output and error captured, for end-to-end tests.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class ChildProcess {
+public:
+    ChildProcess();
+    ~ChildProcess();  // kills the child if it still runs
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Starts `program` with `arguments` in `workingDir`. Returns false when it could not start.
+    bool start(const std::string& program, const std::vector<std::string>& arguments,
+               const std::string& workingDir);
+
+    // Asks the child to stop the way a user would: SIGINT on POSIX, a Ctrl+Break console event on
+    // Windows. Returns false when the request could not be delivered.
+    bool requestStop();
+
+    // Waits up to `timeoutMs` for the child to end; true with its exit code when it did.
+    bool waitForExit(int timeoutMs, int& exitCode);
+
+    // Waits up to `timeoutMs` until the captured standard output contains `needle`.
+    bool waitForOutput(const std::string& needle, int timeoutMs);
+
+    std::string output() const;       // standard output so far
+    std::string errorOutput() const;  // standard error so far
+    void kill();
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> impl_;
+};

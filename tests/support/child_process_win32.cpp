@@ -1,0 +1,144 @@
+#include <windows.h>
+
+#include <mutex>
+#include <thread>
+
+#include "support/child_process.h"
+
+struct ChildProcess::Impl {
+    PROCESS_INFORMATION info{};
+    bool running = false;
+    mutable std::mutex mutex;
+    std::string out, err;
+    std::thread outReader, errReader;
+
+    void readInto(HANDLE pipe, std::string* target) {
+        char buffer[4096];
+        DWORD n = 0;
+        while (ReadFile(pipe, buffer, sizeof buffer, &n, nullptr) && n > 0) {
+            std::lock_guard<std::mutex> lock(mutex);
+            target->append(buffer, n);
+        }
+        CloseHandle(pipe);
+    }
+};
+
+namespace {
+
+// Quotes an argument the way the C runtime's command-line parser reads it back.
+std::string quoted(const std::string& argument) {
+    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
+    std::string result = "\"";
+    size_t backslashes = 0;
+    for (char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == '"') backslashes = backslashes * 2 + 1;
+        result.append(backslashes, '\\');
+        backslashes = 0;
+        result += c;
+    }
+    result.append(backslashes * 2, '\\');
+    return result + "\"";
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess() : impl_(std::make_unique<Impl>()) {}
+
+ChildProcess::~ChildProcess() {
+    kill();
+    if (impl_->outReader.joinable()) impl_->outReader.join();
+    if (impl_->errReader.joinable()) impl_->errReader.join();
+    if (impl_->info.hProcess) CloseHandle(impl_->info.hProcess);
+    if (impl_->info.hThread) CloseHandle(impl_->info.hThread);
+}
+
+bool ChildProcess::start(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::string& workingDir) {
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE outRead, outWrite, errRead, errWrite;
+    if (!CreatePipe(&outRead, &outWrite, &inherit, 0)) return false;
+    if (!CreatePipe(&errRead, &errWrite, &inherit, 0)) return false;
+    SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+    HANDLE nul = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
+                             0, nullptr);
+
+    std::string commandLine = quoted(program);
+    for (const std::string& a : arguments)
+        commandLine += " " + quoted(a);
+
+    // Console control events travel only between processes that share a console: give the test
+    // process one (started under a test runner it often has none) for the child to inherit.
+    if (!GetConsoleWindow()) AllocConsole();
+
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nul;
+    startup.hStdOutput = outWrite;
+    startup.hStdError = errWrite;
+    // A process group of its own, so a Ctrl+Break event can be aimed at the child alone.
+    BOOL ok =
+        CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP,
+                       nullptr, workingDir.empty() ? nullptr : workingDir.c_str(), &startup, &impl_->info);
+    CloseHandle(outWrite);
+    CloseHandle(errWrite);
+    if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
+    if (!ok) {
+        CloseHandle(outRead);
+        CloseHandle(errRead);
+        return false;
+    }
+    impl_->running = true;
+    impl_->outReader = std::thread(&Impl::readInto, impl_.get(), outRead, &impl_->out);
+    impl_->errReader = std::thread(&Impl::readInto, impl_.get(), errRead, &impl_->err);
+    return true;
+}
+
+bool ChildProcess::requestStop() {
+    return impl_->running && GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, impl_->info.dwProcessId) != 0;
+}
+
+bool ChildProcess::waitForExit(int timeoutMs, int& exitCode) {
+    if (!impl_->info.hProcess) return false;
+    if (WaitForSingleObject(impl_->info.hProcess, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0)
+        return false;
+    impl_->running = false;
+    DWORD code = 0;
+    GetExitCodeProcess(impl_->info.hProcess, &code);
+    if (impl_->outReader.joinable()) impl_->outReader.join();
+    if (impl_->errReader.joinable()) impl_->errReader.join();
+    exitCode = static_cast<int>(code);
+    return true;
+}
+
+bool ChildProcess::waitForOutput(const std::string& needle, int timeoutMs) {
+    DWORD deadline = GetTickCount() + static_cast<DWORD>(timeoutMs);
+    while (output().find(needle) == std::string::npos) {
+        if (static_cast<LONG>(GetTickCount() - deadline) > 0) return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+std::string ChildProcess::output() const {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    return impl_->out;
+}
+
+std::string ChildProcess::errorOutput() const {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    return impl_->err;
+}
+
+void ChildProcess::kill() {
+    if (impl_->running) {
+        TerminateProcess(impl_->info.hProcess, 137);
+        int code;
+        waitForExit(5000, code);
+    }
+}
