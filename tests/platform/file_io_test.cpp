@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/platform.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+TEST(FileIo, WriteRewindPatchAndReadBack) {
+    TempDir dir;
+    std::string path = dir.file("data.bin");
+    FileHandle out = platformCreateFileForWriting(path.c_str());
+    ASSERT_NE(out, kInvalidFileHandle);
+    uint32_t written = 0;
+    ASSERT_EQ(platformWriteFile(out, "0000abcdef", 10, &written), 1);
+    EXPECT_EQ(written, 10u);
+    ASSERT_EQ(platformRewindFile(out), 1);
+    ASSERT_EQ(platformWriteFile(out, "WXYZ", 4, &written), 1);
+    platformCloseFile(out);
+
+    FileHandle in = platformOpenFileForReading(path.c_str());
+    ASSERT_NE(in, kInvalidFileHandle);
+    uint64_t size = 0;
+    ASSERT_EQ(platformFileSize(in, &size), 1);
+    EXPECT_EQ(size, 10u);
+    char buffer[32] = {};
+    uint32_t got = 0;
+    ASSERT_EQ(platformReadFile(in, buffer, sizeof buffer, &got), 1);
+    EXPECT_EQ(got, 10u);
+    EXPECT_EQ(std::string(buffer, got), "WXYZabcdef");
+    ASSERT_EQ(platformReadFile(in, buffer, 4, &got), 1);
+    EXPECT_EQ(got, 0u);  // at the end
+    platformCloseFile(in);
+}
+
+TEST(FileIo, CreateReplacesAnExistingFile) {
+    TempDir dir;
+    writeFile(dir.path() / "old.bin", "a much longer old content");
+    FileHandle out = platformCreateFileForWriting(dir.file("old.bin").c_str());
+    ASSERT_NE(out, kInvalidFileHandle);
+    uint32_t written = 0;
+    platformWriteFile(out, "new", 3, &written);
+    platformCloseFile(out);
+    EXPECT_EQ(readFile(dir.path() / "old.bin"), "new");
+}
+
+TEST(FileIo, ReplaceRenamesOverTheTargetAndDeleteRemoves) {
+    TempDir dir;
+    writeFile(dir.path() / "target.dat", "old");
+    writeFile(dir.path() / "target.tmp", "new");
+    ASSERT_EQ(platformReplaceFile(dir.file("target.tmp").c_str(), dir.file("target.dat").c_str()), 1);
+    EXPECT_EQ(readFile(dir.path() / "target.dat"), "new");
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "target.tmp"));
+    ASSERT_EQ(platformDeleteFile(dir.file("target.dat").c_str()), 1);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "target.dat"));
+    EXPECT_EQ(platformDeleteFile(dir.file("target.dat").c_str()), 0);
+}
+
+TEST(FileIo, MissingFilesFailToOpen) {
+    TempDir dir;
+    EXPECT_EQ(platformOpenFileForReading(dir.file("absent.dat").c_str()), kInvalidFileHandle);
+    EXPECT_EQ(platformCreateFileForWriting(dir.file("no-such-folder/x.dat").c_str()), kInvalidFileHandle);
+}
+
+#ifndef _WIN32
+TEST(FileIo, TakesWindowsPaths) {
+    TempDir dir;
+    writeFile(dir.path() / "sub" / "f.dat", "xyz");
+    std::string windowsPath = dir.path().string() + "\\sub\\f.dat";
+    FileHandle in = platformOpenFileForReading(windowsPath.c_str());
+    ASSERT_NE(in, kInvalidFileHandle);
+    platformCloseFile(in);
+}
+#endif
+
+}  // namespace
