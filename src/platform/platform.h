@@ -12,4 +12,5 @@
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/profile.h"
+#include "platform/progress_window.h"
 #include "platform/system_error.h"
