@@ -100,7 +100,7 @@ bool waitUntilGone(HWND window) {
     return !IsWindow(window);
 }
 
-// progressFinish's 2.5 s pause is where the final window is inspected; the pause itself stays real.
+// progressFinish's 2.5 s pause is where the final window is examined; the pause itself stays real.
 struct FinalDisplay {
     std::vector<std::string> labels;
     std::vector<std::string> labelsAfterPause;
@@ -110,7 +110,7 @@ struct FinalDisplay {
 };
 FinalDisplay finalDisplay;
 
-void inspectingSleep(uint32_t milliseconds) {
+void examiningSleep(uint32_t milliseconds) {
     if (milliseconds == 2500) {
         HWND window = FindWindowA("kestrel 2.01", nullptr);
         if (window) {
@@ -133,7 +133,7 @@ protected:
     void SetUp() override {
         finalDisplay = FinalDisplay{};
         hooked = platformProgress();
-        hooked.sleep = inspectingSleep;
+        hooked.sleep = examiningSleep;
         setProgressPlatform(&hooked);
         progressState = ProgressState{};
     }
