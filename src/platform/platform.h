@@ -13,4 +13,5 @@
 #include "platform/console.h"
 #include "platform/profile.h"
 #include "platform/file_io.h"
+#include "platform/progress_window.h"
 #include "platform/system_error.h"
