@@ -11,5 +11,6 @@
 // One header per concern; a new concern gets its own header, included here.
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "platform/file_mapping.h"
 #include "platform/profile.h"
 #include "platform/system_error.h"
