@@ -11,6 +11,7 @@
 // One header per concern; a new concern gets its own header, included here.
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "platform/file_mapping.h"
 #include "platform/profile.h"
 #include "platform/file_io.h"
 #include "platform/progress_window.h"

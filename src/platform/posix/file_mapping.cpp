@@ -1,0 +1,80 @@
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+
+#include "platform/platform.h"
+#include "platform/posix/native_path.h"
+
+// A POSIX file has no separate mapping object; the mapping handle is a second descriptor of the same
+// file, so the Windows sequence (open, create mapping, map view, unmap, close both) carries over.
+
+PlatformHandle platformOpenFileForReading(const char* path) {
+    int fd = ::open(nativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return kInvalidHandle;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        // Windows refuses to open a folder as a file.
+        int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
+        ::close(fd);
+        errno = error;
+        return kInvalidHandle;
+    }
+    return fd;
+}
+
+PlatformHandle platformCreateReadOnlyMapping(PlatformHandle file) {
+    struct stat info;
+    if (::fstat(static_cast<int>(file), &info) != 0) return kInvalidHandle;
+    if (info.st_size == 0) {
+        // As CreateFileMappingA: a mapping of the full size of an empty file does not exist.
+        errno = EINVAL;
+        return kInvalidHandle;
+    }
+    int fd = ::fcntl(static_cast<int>(file), F_DUPFD_CLOEXEC, 0);
+    return fd < 0 ? kInvalidHandle : fd;
+}
+
+const uint8_t* platformMapReadOnlyView(PlatformHandle /*file*/, PlatformHandle mapping, size_t& length) {
+    struct stat info;
+    int fd = static_cast<int>(mapping);
+    if (::fstat(fd, &info) != 0) return nullptr;
+    if (info.st_size <= 0) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    size_t size = static_cast<size_t>(info.st_size);
+    void* view = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+    if (view == MAP_FAILED) return nullptr;
+    // Scenery and index files are read front to back once.
+    ::madvise(view, size, MADV_SEQUENTIAL | MADV_WILLNEED);
+    length = size;
+    return static_cast<const uint8_t*>(view);
+}
+
+void platformUnmapView(const uint8_t* view, size_t length) {
+    if (view) ::munmap(const_cast<uint8_t*>(view), length);
+}
+
+void platformCloseHandle(PlatformHandle handle) {
+    if (handle != kInvalidHandle) ::close(static_cast<int>(handle));
+}
+
+int platformCanOpenForReading(const char* path) {
+    PlatformHandle file = platformOpenFileForReading(path);
+    if (file == kInvalidHandle) return 0;
+    platformCloseHandle(file);
+    return 1;
+}
+
+void platformCharLower(char* text) {
+    for (; *text; ++text)
+        if (*text >= 'A' && *text <= 'Z') *text = static_cast<char>(*text - 'A' + 'a');
+}
+
+int platformIsNativeAbsolutePath(const char* path) {
+    return path[0] == '/' ? 1 : 0;
+}

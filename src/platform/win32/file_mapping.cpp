@@ -1,0 +1,57 @@
+#include <windows.h>
+
+#include "platform/platform.h"
+
+namespace {
+
+HANDLE toHandle(PlatformHandle handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+}  // namespace
+
+PlatformHandle platformOpenFileForReading(const char* path) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    return reinterpret_cast<PlatformHandle>(file);  // INVALID_HANDLE_VALUE is kInvalidHandle
+}
+
+PlatformHandle platformCreateReadOnlyMapping(PlatformHandle file) {
+    HANDLE mapping = CreateFileMappingA(toHandle(file), nullptr, PAGE_READONLY, 0, 0, nullptr);
+    return mapping ? reinterpret_cast<PlatformHandle>(mapping) : kInvalidHandle;
+}
+
+const uint8_t* platformMapReadOnlyView(PlatformHandle file, PlatformHandle mapping, size_t& length) {
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(toHandle(file), &size)) return nullptr;
+    if (static_cast<unsigned long long>(size.QuadPart) > static_cast<size_t>(-1)) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    void* view = MapViewOfFile(toHandle(mapping), FILE_MAP_READ, 0, 0, 0);
+    if (!view) return nullptr;
+    length = static_cast<size_t>(size.QuadPart);
+    return static_cast<const uint8_t*>(view);
+}
+
+void platformUnmapView(const uint8_t* view, size_t /*length*/) {
+    if (view) UnmapViewOfFile(view);
+}
+
+void platformCloseHandle(PlatformHandle handle) {
+    if (handle != kInvalidHandle) CloseHandle(toHandle(handle));
+}
+
+int platformCanOpenForReading(const char* path) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    CloseHandle(file);
+    return 1;
+}
+
+void platformCharLower(char* text) {
+    CharLowerA(text);
+}
+
+int platformIsNativeAbsolutePath(const char* /*path*/) {
+    return 0;
+}

@@ -1,0 +1,28 @@
+// A read-only mapping of a whole file, as the scenery import and the file digests read them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "core/bytes.h"
+#include "platform/platform.h"
+
+struct MappedFile {
+    PlatformHandle file = kInvalidHandle;     // open file, or kInvalidHandle
+    PlatformHandle mapping = kInvalidHandle;  // mapping of the whole file, or kInvalidHandle
+    const uint8_t* view = nullptr;            // first byte of the view over the whole file, or null
+    size_t length = 0;                        // bytes in the view: the file's size
+};
+
+// The mapped bytes, for the bounds-checked readers of core/bytes.h.
+inline ByteView mappedBytes(const MappedFile& mapped) {
+    return ByteView{mapped.view, mapped.view ? mapped.length : 0};
+}
+
+// Opens the existing file at `path` for reading, maps all of it read-only and fills `mapped`. Returns 1
+// with all fields set; on failure logs the failing step, releases what it acquired, leaves `mapped`
+// empty and returns 0 (the caller must then not call unmapFile).
+int mapFile(const char* path, MappedFile& mapped);
+
+// Releases whatever `mapped` holds and leaves it empty.
+void unmapFile(MappedFile& mapped);

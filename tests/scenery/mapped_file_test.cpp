@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "scenery/mapped_file.h"
+#include "support/log_capture.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+TEST(MappedFile, MapsTheWholeFileReadOnly) {
+    TempDir dir;
+    std::string bytes = "BGL\x01\x02\x03 whole file";
+    bytes.push_back('\0');
+    writeFile(dir.file("a.bgl"), bytes);
+
+    MappedFile mapped;
+    LogCapture log(5);
+    ASSERT_EQ(mapFile(dir.file("a.bgl").c_str(), mapped), 1);
+    EXPECT_EQ(log.text(), "");
+    EXPECT_NE(mapped.file, kInvalidHandle);
+    EXPECT_NE(mapped.mapping, kInvalidHandle);
+    ASSERT_NE(mapped.view, nullptr);
+    ASSERT_EQ(mapped.length, bytes.size());
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(mapped.view), mapped.length), bytes);
+    uint32_t word = 0;
+    EXPECT_TRUE(readU32(mappedBytes(mapped), 3, word));
+    EXPECT_FALSE(readU32(mappedBytes(mapped), bytes.size() - 3, word));
+
+    // Shared for reading: a second reader maps the same file while the first holds it.
+    MappedFile second;
+    ASSERT_EQ(mapFile(dir.file("a.bgl").c_str(), second), 1);
+    unmapFile(second);
+
+    unmapFile(mapped);
+    EXPECT_EQ(mapped.file, kInvalidHandle);
+    EXPECT_EQ(mapped.mapping, kInvalidHandle);
+    EXPECT_EQ(mapped.view, nullptr);
+    EXPECT_EQ(mapped.length, 0u);
+    unmapFile(mapped);  // releasing an empty one again does nothing
+}
+
+TEST(MappedFile, EachFailingStepLogsItsOwnLine) {
+    TempDir dir;
+    writeFile(dir.file("empty.bgl"), "");
+    std::filesystem::create_directory(dir.path() / "folder");
+    const std::string missing = dir.file("missing.bgl");
+    const std::string empty = dir.file("empty.bgl");
+    const std::string folder = dir.file("folder");
+
+    struct Case {
+        std::string path;
+        std::string prefix;
+    } cases[] = {
+        {missing, "Unable to open file \"" + missing + "\", error was: "},
+        {folder, "Unable to open file \"" + folder + "\", error was: "},
+        {empty, "Unable to create file mapping \"" + empty + "\", error was: "},
+    };
+    for (const Case& c : cases) {
+        LogCapture log(5);
+        MappedFile mapped;
+        EXPECT_EQ(mapFile(c.path.c_str(), mapped), 0) << c.path;
+        EXPECT_EQ(log.text().rfind(c.prefix, 0), 0u) << log.text();
+        // The system's text follows, and the line ends as the format says.
+        EXPECT_GT(log.text().size(), c.prefix.size() + 1);
+        EXPECT_EQ(log.text().back(), '\n');
+        EXPECT_EQ(mapped.view, nullptr);
+        EXPECT_EQ(mapped.file, kInvalidHandle);
+        EXPECT_EQ(mapped.mapping, kInvalidHandle);
+    }
+}
+
+TEST(MappedFile, FailureLevels) {
+    TempDir dir;
+    writeFile(dir.file("empty.bgl"), "");
+    MappedFile mapped;
+    {
+        LogCapture log(2);  // an open failure is a notice (3), a mapping failure level 1
+        EXPECT_EQ(mapFile(dir.file("missing.bgl").c_str(), mapped), 0);
+        EXPECT_EQ(log.text(), "");
+        EXPECT_EQ(mapFile(dir.file("empty.bgl").c_str(), mapped), 0);
+        EXPECT_TRUE(log.contains("Unable to create file mapping"));
+    }
+    {
+        LogCapture log(0);
+        EXPECT_EQ(mapFile(dir.file("empty.bgl").c_str(), mapped), 0);
+        EXPECT_EQ(log.text(), "");
+    }
+}
+
+}  // namespace
