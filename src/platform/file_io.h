@@ -1,31 +1,37 @@
-// Plain file reading and writing through a handle, for the database file.
+// Files through handles: opening, reading, writing, closing, renaming.
 #pragma once
 
 #include <cstdint>
 
-// A file handle; kInvalidFileHandle means no file is open.
-using FileHandle = intptr_t;
-constexpr FileHandle kInvalidFileHandle = -1;
+// A file or mapping handle. Win32 handles fit in an intptr_t; the invalid value is the one CreateFileA
+// returns on failure (INVALID_HANDLE_VALUE), also used for "no mapping".
+using PlatformHandle = intptr_t;
+constexpr PlatformHandle kInvalidHandle = -1;
 
-// Opens an existing file for reading, shared for reading with others.
-FileHandle platformOpenFileForReading(const char* path);
+// Opens an existing file for reading, sharing it for reading with others, with no special attributes
+// (CreateFileA). kInvalidHandle on failure, with the system's last error set. A folder does not open.
+PlatformHandle platformOpenFileForReading(const char* path);
+
+// 1 when the file at `path` can be opened for reading (opened and closed again at once), else 0.
+int platformCanOpenForReading(const char* path);
 
 // Creates a file for writing, replacing any file of that name; others may only read it meanwhile.
-FileHandle platformCreateFileForWriting(const char* path);
+PlatformHandle platformCreateFileForWriting(const char* path);
 
 // Reads up to `size` bytes; returns 1 and the count read (0 at the end), or 0 on failure.
-int platformReadFile(FileHandle file, void* buffer, uint32_t size, uint32_t* bytesRead);
+int platformReadFile(PlatformHandle file, void* buffer, uint32_t size, uint32_t* bytesRead);
 
 // Writes `size` bytes; returns 1 and the count written, or 0 on failure.
-int platformWriteFile(FileHandle file, const void* buffer, uint32_t size, uint32_t* bytesWritten);
+int platformWriteFile(PlatformHandle file, const void* buffer, uint32_t size, uint32_t* bytesWritten);
 
 // Moves the file position back to the first byte. Returns 1 on success.
-int platformRewindFile(FileHandle file);
+int platformRewindFile(PlatformHandle file);
 
 // The file's size in bytes. Returns 1 on success.
-int platformFileSize(FileHandle file, uint64_t* size);
+int platformFileSize(PlatformHandle file, uint64_t* size);
 
-void platformCloseFile(FileHandle file);
+// Closes a handle from any of these functions or from the file mapping ones; ignores kInvalidHandle.
+void platformCloseHandle(PlatformHandle handle);
 
 // Renames `from` to `to`, replacing an existing `to` in one step. Returns 1 on success.
 int platformReplaceFile(const char* from, const char* to);

@@ -11,8 +11,9 @@
 // One header per concern; a new concern gets its own header, included here.
 #include "platform/clock.h"
 #include "platform/console.h"
-#include "platform/file_mapping.h"
-#include "platform/profile.h"
 #include "platform/file_io.h"
+#include "platform/file_mapping.h"
+#include "platform/path_text.h"
+#include "platform/profile.h"
 #include "platform/progress_window.h"
 #include "platform/system_error.h"

@@ -10,17 +10,17 @@ namespace {
 TEST(FileIo, WriteRewindPatchAndReadBack) {
     TempDir dir;
     std::string path = dir.file("data.bin");
-    FileHandle out = platformCreateFileForWriting(path.c_str());
-    ASSERT_NE(out, kInvalidFileHandle);
+    PlatformHandle out = platformCreateFileForWriting(path.c_str());
+    ASSERT_NE(out, kInvalidHandle);
     uint32_t written = 0;
     ASSERT_EQ(platformWriteFile(out, "0000abcdef", 10, &written), 1);
     EXPECT_EQ(written, 10u);
     ASSERT_EQ(platformRewindFile(out), 1);
     ASSERT_EQ(platformWriteFile(out, "WXYZ", 4, &written), 1);
-    platformCloseFile(out);
+    platformCloseHandle(out);
 
-    FileHandle in = platformOpenFileForReading(path.c_str());
-    ASSERT_NE(in, kInvalidFileHandle);
+    PlatformHandle in = platformOpenFileForReading(path.c_str());
+    ASSERT_NE(in, kInvalidHandle);
     uint64_t size = 0;
     ASSERT_EQ(platformFileSize(in, &size), 1);
     EXPECT_EQ(size, 10u);
@@ -31,17 +31,17 @@ TEST(FileIo, WriteRewindPatchAndReadBack) {
     EXPECT_EQ(std::string(buffer, got), "WXYZabcdef");
     ASSERT_EQ(platformReadFile(in, buffer, 4, &got), 1);
     EXPECT_EQ(got, 0u);  // at the end
-    platformCloseFile(in);
+    platformCloseHandle(in);
 }
 
 TEST(FileIo, CreateReplacesAnExistingFile) {
     TempDir dir;
     writeFile(dir.path() / "old.bin", "a much longer old content");
-    FileHandle out = platformCreateFileForWriting(dir.file("old.bin").c_str());
-    ASSERT_NE(out, kInvalidFileHandle);
+    PlatformHandle out = platformCreateFileForWriting(dir.file("old.bin").c_str());
+    ASSERT_NE(out, kInvalidHandle);
     uint32_t written = 0;
     platformWriteFile(out, "new", 3, &written);
-    platformCloseFile(out);
+    platformCloseHandle(out);
     EXPECT_EQ(readFile(dir.path() / "old.bin"), "new");
 }
 
@@ -59,8 +59,8 @@ TEST(FileIo, ReplaceRenamesOverTheTargetAndDeleteRemoves) {
 
 TEST(FileIo, MissingFilesFailToOpen) {
     TempDir dir;
-    EXPECT_EQ(platformOpenFileForReading(dir.file("absent.dat").c_str()), kInvalidFileHandle);
-    EXPECT_EQ(platformCreateFileForWriting(dir.file("no-such-folder/x.dat").c_str()), kInvalidFileHandle);
+    EXPECT_EQ(platformOpenFileForReading(dir.file("absent.dat").c_str()), kInvalidHandle);
+    EXPECT_EQ(platformCreateFileForWriting(dir.file("no-such-folder/x.dat").c_str()), kInvalidHandle);
 }
 
 #ifndef _WIN32
@@ -68,9 +68,9 @@ TEST(FileIo, TakesWindowsPaths) {
     TempDir dir;
     writeFile(dir.path() / "sub" / "f.dat", "xyz");
     std::string windowsPath = dir.path().string() + "\\sub\\f.dat";
-    FileHandle in = platformOpenFileForReading(windowsPath.c_str());
-    ASSERT_NE(in, kInvalidFileHandle);
-    platformCloseFile(in);
+    PlatformHandle in = platformOpenFileForReading(windowsPath.c_str());
+    ASSERT_NE(in, kInvalidHandle);
+    platformCloseHandle(in);
 }
 #endif
 

@@ -8,17 +8,12 @@
 #include "platform/file_io.h"
 #include "platform/posix/native_path.h"
 
-FileHandle platformOpenFileForReading(const char* path) {
-    int fd = open(nativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
-    return fd < 0 ? kInvalidFileHandle : fd;
-}
-
-FileHandle platformCreateFileForWriting(const char* path) {
+PlatformHandle platformCreateFileForWriting(const char* path) {
     int fd = open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    return fd < 0 ? kInvalidFileHandle : fd;
+    return fd < 0 ? kInvalidHandle : fd;
 }
 
-int platformReadFile(FileHandle file, void* buffer, uint32_t size, uint32_t* bytesRead) {
+int platformReadFile(PlatformHandle file, void* buffer, uint32_t size, uint32_t* bytesRead) {
     // Like ReadFile on a disk file: keep reading until the count is complete or the file ends.
     uint32_t done = 0;
     while (done < size) {
@@ -35,7 +30,7 @@ int platformReadFile(FileHandle file, void* buffer, uint32_t size, uint32_t* byt
     return 1;
 }
 
-int platformWriteFile(FileHandle file, const void* buffer, uint32_t size, uint32_t* bytesWritten) {
+int platformWriteFile(PlatformHandle file, const void* buffer, uint32_t size, uint32_t* bytesWritten) {
     uint32_t done = 0;
     while (done < size) {
         ssize_t n = write(static_cast<int>(file), static_cast<const char*>(buffer) + done, size - done);
@@ -50,19 +45,15 @@ int platformWriteFile(FileHandle file, const void* buffer, uint32_t size, uint32
     return 1;
 }
 
-int platformRewindFile(FileHandle file) {
+int platformRewindFile(PlatformHandle file) {
     return lseek(static_cast<int>(file), 0, SEEK_SET) == 0 ? 1 : 0;
 }
 
-int platformFileSize(FileHandle file, uint64_t* size) {
+int platformFileSize(PlatformHandle file, uint64_t* size) {
     struct stat info;
     if (fstat(static_cast<int>(file), &info) != 0) return 0;
     *size = static_cast<uint64_t>(info.st_size);
     return 1;
-}
-
-void platformCloseFile(FileHandle file) {
-    if (file != kInvalidFileHandle) close(static_cast<int>(file));
 }
 
 int platformReplaceFile(const char* from, const char* to) {
@@ -71,4 +62,29 @@ int platformReplaceFile(const char* from, const char* to) {
 
 int platformDeleteFile(const char* path) {
     return unlink(nativePath(path).c_str()) == 0 ? 1 : 0;
+}
+
+PlatformHandle platformOpenFileForReading(const char* path) {
+    int fd = ::open(nativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return kInvalidHandle;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        // Windows refuses to open a folder as a file.
+        int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
+        ::close(fd);
+        errno = error;
+        return kInvalidHandle;
+    }
+    return fd;
+}
+
+int platformCanOpenForReading(const char* path) {
+    PlatformHandle file = platformOpenFileForReading(path);
+    if (file == kInvalidHandle) return 0;
+    platformCloseHandle(file);
+    return 1;
+}
+
+void platformCloseHandle(PlatformHandle handle) {
+    if (handle != kInvalidHandle) ::close(static_cast<int>(handle));
 }

@@ -12,20 +12,6 @@
 // A POSIX file has no separate mapping object; the mapping handle is a second descriptor of the same
 // file, so the Windows sequence (open, create mapping, map view, unmap, close both) carries over.
 
-PlatformHandle platformOpenFileForReading(const char* path) {
-    int fd = ::open(nativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return kInvalidHandle;
-    struct stat info;
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        // Windows refuses to open a folder as a file.
-        int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
-        ::close(fd);
-        errno = error;
-        return kInvalidHandle;
-    }
-    return fd;
-}
-
 PlatformHandle platformCreateReadOnlyMapping(PlatformHandle file) {
     struct stat info;
     if (::fstat(static_cast<int>(file), &info) != 0) return kInvalidHandle;
@@ -57,24 +43,4 @@ const uint8_t* platformMapReadOnlyView(PlatformHandle /*file*/, PlatformHandle m
 
 void platformUnmapView(const uint8_t* view, size_t length) {
     if (view) ::munmap(const_cast<uint8_t*>(view), length);
-}
-
-void platformCloseHandle(PlatformHandle handle) {
-    if (handle != kInvalidHandle) ::close(static_cast<int>(handle));
-}
-
-int platformCanOpenForReading(const char* path) {
-    PlatformHandle file = platformOpenFileForReading(path);
-    if (file == kInvalidHandle) return 0;
-    platformCloseHandle(file);
-    return 1;
-}
-
-void platformCharLower(char* text) {
-    for (; *text; ++text)
-        if (*text >= 'A' && *text <= 'Z') *text = static_cast<char>(*text - 'A' + 'a');
-}
-
-int platformIsNativeAbsolutePath(const char* path) {
-    return path[0] == '/' ? 1 : 0;
 }

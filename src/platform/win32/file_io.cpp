@@ -4,54 +4,45 @@
 
 namespace {
 
-HANDLE toHandle(FileHandle file) {
+HANDLE toHandle(PlatformHandle file) {
     return reinterpret_cast<HANDLE>(file);
 }
 
-FileHandle fromHandle(HANDLE handle) {
-    return handle == INVALID_HANDLE_VALUE ? kInvalidFileHandle : reinterpret_cast<FileHandle>(handle);
+PlatformHandle fromHandle(HANDLE handle) {
+    return handle == INVALID_HANDLE_VALUE ? kInvalidHandle : reinterpret_cast<PlatformHandle>(handle);
 }
 
 }  // namespace
 
-FileHandle platformOpenFileForReading(const char* path) {
-    return fromHandle(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
-FileHandle platformCreateFileForWriting(const char* path) {
+PlatformHandle platformCreateFileForWriting(const char* path) {
     return fromHandle(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-int platformReadFile(FileHandle file, void* buffer, uint32_t size, uint32_t* bytesRead) {
+int platformReadFile(PlatformHandle file, void* buffer, uint32_t size, uint32_t* bytesRead) {
     DWORD done = 0;
     BOOL ok = ReadFile(toHandle(file), buffer, size, &done, nullptr);
     *bytesRead = done;
     return ok ? 1 : 0;
 }
 
-int platformWriteFile(FileHandle file, const void* buffer, uint32_t size, uint32_t* bytesWritten) {
+int platformWriteFile(PlatformHandle file, const void* buffer, uint32_t size, uint32_t* bytesWritten) {
     DWORD done = 0;
     BOOL ok = WriteFile(toHandle(file), buffer, size, &done, nullptr);
     *bytesWritten = done;
     return ok ? 1 : 0;
 }
 
-int platformRewindFile(FileHandle file) {
+int platformRewindFile(PlatformHandle file) {
     return SetFilePointer(toHandle(file), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ? 0 : 1;
 }
 
-int platformFileSize(FileHandle file, uint64_t* size) {
+int platformFileSize(PlatformHandle file, uint64_t* size) {
     DWORD high = 0;
     DWORD low = GetFileSize(toHandle(file), &high);
     if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return 0;
     *size = (static_cast<uint64_t>(high) << 32) | low;
     return 1;
-}
-
-void platformCloseFile(FileHandle file) {
-    if (file != kInvalidFileHandle) CloseHandle(toHandle(file));
 }
 
 int platformReplaceFile(const char* from, const char* to) {
@@ -60,4 +51,20 @@ int platformReplaceFile(const char* from, const char* to) {
 
 int platformDeleteFile(const char* path) {
     return DeleteFileA(path) ? 1 : 0;
+}
+
+PlatformHandle platformOpenFileForReading(const char* path) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    return reinterpret_cast<PlatformHandle>(file);  // INVALID_HANDLE_VALUE is kInvalidHandle
+}
+
+int platformCanOpenForReading(const char* path) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    CloseHandle(file);
+    return 1;
+}
+
+void platformCloseHandle(PlatformHandle handle) {
+    if (handle != kInvalidHandle) CloseHandle(toHandle(handle));
 }

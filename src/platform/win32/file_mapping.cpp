@@ -10,11 +10,6 @@ HANDLE toHandle(PlatformHandle handle) {
 
 }  // namespace
 
-PlatformHandle platformOpenFileForReading(const char* path) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    return reinterpret_cast<PlatformHandle>(file);  // INVALID_HANDLE_VALUE is kInvalidHandle
-}
-
 PlatformHandle platformCreateReadOnlyMapping(PlatformHandle file) {
     HANDLE mapping = CreateFileMappingA(toHandle(file), nullptr, PAGE_READONLY, 0, 0, nullptr);
     return mapping ? reinterpret_cast<PlatformHandle>(mapping) : kInvalidHandle;
@@ -35,23 +30,4 @@ const uint8_t* platformMapReadOnlyView(PlatformHandle file, PlatformHandle mappi
 
 void platformUnmapView(const uint8_t* view, size_t /*length*/) {
     if (view) UnmapViewOfFile(view);
-}
-
-void platformCloseHandle(PlatformHandle handle) {
-    if (handle != kInvalidHandle) CloseHandle(toHandle(handle));
-}
-
-int platformCanOpenForReading(const char* path) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 0;
-    CloseHandle(file);
-    return 1;
-}
-
-void platformCharLower(char* text) {
-    CharLowerA(text);
-}
-
-int platformIsNativeAbsolutePath(const char* /*path*/) {
-    return 0;
 }

@@ -1,0 +1,9 @@
+// Text and path helpers for the simulator's settings and paths.
+#pragma once
+
+// Lower-cases `text` in place (CharLowerA; ASCII letters only on POSIX).
+void platformCharLower(char* text);
+
+// 1 when `path` is absolute in a way the program's own Windows-path rules (drive colon, two leading
+// backslashes) do not cover: never on Windows; on POSIX a path that begins with '/'.
+int platformIsNativeAbsolutePath(const char* path);
