@@ -27,12 +27,13 @@ fail() {
     exit 1
 }
 
-for _ in $(seq 1 300); do
+# Generous waits: Wine starts slowly on a loaded machine.
+for _ in $(seq 1 900); do
     grep -q 'forceFsPathToUNC=0' out.txt && break
     sleep 0.1
 done
-grep -q 'forceFsPathToUNC=0' out.txt || fail "no configuration dump within 30 s"
-sleep 1  # the handler is registered just after the dump
+grep -q 'forceFsPathToUNC=0' out.txt || fail "no configuration dump within 90 s"
+sleep 2  # the handler is registered just after the dump
 kill -INT "$pid"
 for _ in $(seq 1 300); do
     kill -0 "$pid" 2>/dev/null || break
