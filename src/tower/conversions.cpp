@@ -20,17 +20,21 @@ double millimetresToMetres(uint32_t raw) {
     return static_cast<double>(raw) / 1000.0;
 }
 
-double greatCircleNm(double lat1, double lon1, double lat2, double lon2) {
-    const double toRadians = kPi / 180.0;
-    double phi1 = lat1 * toRadians;
-    double phi2 = lat2 * toRadians;
-    double dLambda = (lon2 - lon1) * toRadians;
-    double cosine = std::sin(phi1) * std::sin(phi2) + std::cos(phi1) * std::cos(phi2) * std::cos(dLambda);
+double greatCircleNmFromTrig(double sinLat1, double cosLat1, double lon1, double sinLat2, double cosLat2,
+                             double lon2) {
+    double cosine = sinLat1 * sinLat2 + cosLat1 * cosLat2 * std::cos(lon2 - lon1);
     // Rounding can push coincident or antipodal points just past +-1, where acos has no value; the
     // distance must stay comparable (a NaN never wins nor loses a comparison).
     if (cosine > 1.0) cosine = 1.0;
     if (cosine < -1.0) cosine = -1.0;
     return std::acos(cosine) * kEarthRadiusNm;
+}
+
+double greatCircleNm(double lat1, double lon1, double lat2, double lon2) {
+    const double phi1 = degreesToRadians(lat1);
+    const double phi2 = degreesToRadians(lat2);
+    return greatCircleNmFromTrig(std::sin(phi1), std::cos(phi1), degreesToRadians(lon1), std::sin(phi2),
+                                 std::cos(phi2), degreesToRadians(lon2));
 }
 
 float comFrequencyMHz(uint32_t code) {

@@ -28,6 +28,16 @@ double millimetresToMetres(uint32_t raw);
 // Nautical miles between two points in degrees (spherical law of cosines, radius 3443.9 nm).
 double greatCircleNm(double lat1, double lon1, double lat2, double lon2);
 
+// Degrees times pi over 180, in that order.
+inline double degreesToRadians(double degrees) {
+    return degrees * kPi / 180.0;
+}
+
+// The same distance from the sines and cosines of both latitudes and from both longitudes, all in
+// radians, for callers that keep them: the result is bit for bit that of greatCircleNm.
+double greatCircleNmFromTrig(double sinLat1, double cosLat1, double lon1, double sinLat2, double cosLat2,
+                             double lon2);
+
 // The frequency in MHz for a COM code; 0.0 for code 0 (an empty slot), not 117.0.
 float comFrequencyMHz(uint32_t code);
 

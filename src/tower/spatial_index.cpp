@@ -1,5 +1,6 @@
 #include "tower/spatial_index.h"
 
+#include <cmath>
 #include <new>
 
 #include "airportdb/airport.h"
@@ -48,10 +49,17 @@ KdNode* insertPoint(const double point[2], Airport* airport) {
         logMessage(0, "Out of memory: an airport could not be added to the spatial index");
         return nullptr;
     }
-    *node = KdNode{airport, {point[0], point[1]}, nullptr, nullptr};
+    const double phi = degreesToRadians(rawLatToDegrees(airport->apLat));
+    *node = KdNode{airport, {point[0], point[1]}, nullptr, nullptr, std::sin(phi), std::cos(phi)};
     *link = node;
     if (depth > spatialIndex.height) spatialIndex.height = depth;
     return node;
+}
+
+void appendCandidate(Airport* airport, double distanceNm) {
+    if (!core.candidates) return;
+    airport->distanceNm = static_cast<float>(distanceNm);
+    core.candidates[core.candidateCount++] = airport;
 }
 
 }  // namespace
@@ -74,6 +82,10 @@ int spatialIndexAdd(Airport* airport) {
 void kdRangeSearch(const double low[2], const double high[2]) {
     const SpatialIndex& s = spatialIndex;
     if (!s.spatialIndexRoot) return;
+    const double aircraftPhi = degreesToRadians(simState.clat);
+    const double aircraftSin = std::sin(aircraftPhi);
+    const double aircraftCos = std::cos(aircraftPhi);
+    const double aircraftLon = degreesToRadians(simState.clon);
     KdSearchFrame* frames = s.frames;
     uint32_t top = 0;
     frames[top++] = {s.spatialIndexRoot, 0};
@@ -81,8 +93,11 @@ void kdRangeSearch(const double low[2], const double high[2]) {
         const KdSearchFrame f = frames[--top];
         const KdNode* n = f.node;
         const int a = f.axis;
-        if (low[0] <= n->key[0] && n->key[0] <= high[0] && low[1] <= n->key[1] && n->key[1] <= high[1])
-            collectCandidate(n->airport);
+        if (low[0] <= n->key[0] && n->key[0] <= high[0] && low[1] <= n->key[1] && n->key[1] <= high[1]) {
+            Airport* a = n->airport;
+            appendCandidate(a, greatCircleNmFromTrig(aircraftSin, aircraftCos, aircraftLon, n->sinLat,
+                                                     n->cosLat, degreesToRadians(rawLonToDegrees(a->apLon))));
+        }
         // Last in, first out: the right subtree waits below the left one, so the left is walked first.
         // A frame popped at depth d leaves at most one waiting frame per depth up to d + 1.
         if (n->right && high[a] >= n->key[a]) frames[top++] = {n->right, 1 - a};
@@ -91,9 +106,6 @@ void kdRangeSearch(const double low[2], const double high[2]) {
 }
 
 void collectCandidate(Airport* airport) {
-    if (!core.candidates) return;
-    double distance = greatCircleNm(simState.clat, simState.clon, rawLatToDegrees(airport->apLat),
-                                    rawLonToDegrees(airport->apLon));
-    airport->distanceNm = static_cast<float>(distance);
-    core.candidates[core.candidateCount++] = airport;
+    appendCandidate(airport, greatCircleNm(simState.clat, simState.clon, rawLatToDegrees(airport->apLat),
+                                           rawLonToDegrees(airport->apLon)));
 }

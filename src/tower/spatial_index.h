@@ -15,6 +15,10 @@ struct KdNode {
     double key[2];     // latitude, longitude in degrees (the longitude possibly shifted by 360)
     KdNode* left;      // keys smaller on this node's axis
     KdNode* right;     // keys greater or equal on this node's axis (and any NaN comparison)
+    // Sine and cosine of the airport's reference latitude: most of the cost of a candidate's distance,
+    // so computed once here instead of on every search.
+    double sinLat;
+    double cosLat;
 };
 
 // One pending subtree of a search.
@@ -47,5 +51,5 @@ KdNode* kdInsert(const double point[2], Airport* airport);
 void kdRangeSearch(const double low[2], const double high[2]);
 
 // Appends the airport to core.candidates and stores its distance from the aircraft (to its reference
-// point, single precision) in its distanceNm.
+// point, single precision) in its distanceNm. The search does the same from the node's sine and cosine.
 void collectCandidate(Airport* airport);

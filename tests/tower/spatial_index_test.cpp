@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <map>
+#include <random>
 #include <set>
 #include <vector>
 
@@ -87,7 +88,7 @@ TEST_F(SpatialIndexTest, ReportsANodeThenItsLeftSubtreeThenItsRightSubtree) {
     EXPECT_EQ(search(-2, -1, -0.5, 0), (std::vector<Airport*>{l, l2}));
 }
 
-TEST_F(SpatialIndexTest, CollectingStoresTheDistanceToTheReferencePointInSinglePrecision) {
+TEST_F(SpatialIndexTest, SearchStoresTheDistanceToTheReferencePointAsCollectCandidateDoes) {
     Airport* a = airport("KSEA", 47.45, -122.31);
     a->twrLat = rawLat(47.0);  // the tower position plays no part
     spatialIndexAdd(a);
@@ -96,6 +97,23 @@ TEST_F(SpatialIndexTest, CollectingStoresTheDistanceToTheReferencePointInSingleP
     EXPECT_EQ(search(40, -130, 50, -120), std::vector<Airport*>{a});
     EXPECT_EQ(a->distanceNm, static_cast<float>(greatCircleNm(47.0, -122.0, rawLatToDegrees(a->apLat),
                                                               rawLonToDegrees(a->apLon))));
+
+    // The search keeps each airport's latitude sine and cosine; its distances must be bit for bit those
+    // of collectCandidate, wherever the aircraft and the airport are.
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> lat(-89.9, 89.9), lon(-180, 180);
+    for (int i = 0; i < 200; ++i) {
+        Airport* b = airport("RAND", lat(random), lon(random));
+        spatialIndexAdd(b);
+        allocateCandidates();
+        simState.clat = i % 10 == 0 ? rawLatToDegrees(b->apLat) : lat(random);
+        simState.clon = i % 10 == 0 ? rawLonToDegrees(b->apLon) : lon(random);
+        const double bLat = rawLatToDegrees(b->apLat), bLon = rawLonToDegrees(b->apLon);
+        search(bLat, bLon, bLat, bLon);
+        const float fromSearch = b->distanceNm;
+        collectCandidate(b);
+        ASSERT_EQ(fromSearch, b->distanceNm) << i;
+    }
 }
 
 TEST_F(SpatialIndexTest, DegenerateTreeOf140000SortedPointsNeitherInsertsNorSearchesRecursively) {
