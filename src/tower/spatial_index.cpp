@@ -33,6 +33,7 @@ int reserveFrames(uint32_t height) {
 // Links a new node for the point where an iterative descent from the root ends; null when memory ran
 // out (logged), the tree then unchanged.
 KdNode* insertPoint(const double point[2], Airport* airport) {
+    if (!airport) return nullptr;  // a point stands for an airport; the search dereferences it
     KdNode** link = &spatialIndex.spatialIndexRoot;
     int axis = 0;
     uint32_t depth = 1;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <string>
 
 #include "airportdb/airport_fixtures.h"
@@ -105,6 +107,13 @@ TEST_F(TowerSearchTest, BoxDoublesUntilItHoldsEnoughOrCoversTheWholeIndex) {
     log.clear();
     search(3);
     EXPECT_EQ(passes(log), 1u);
+
+    // Whatever position the simulator reports, the growth ends.
+    for (double position : {std::nan(""), 1e300, -std::numeric_limits<double>::infinity()}) {
+        simState.clat = position;
+        simState.clon = position;
+        EXPECT_EQ(search(), nullptr);
+    }
 }
 
 TEST_F(TowerSearchTest, FirstBoxReachesAcrossTheDateLine) {
