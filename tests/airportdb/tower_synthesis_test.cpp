@@ -137,9 +137,9 @@ TEST_F(TowerSynthesisTest, TraceFollowsOnlyTheNamedAirport) {
     runway(a, 0, 0, 1, 1);
     runway(a, 0, 0, 1, 1);
     LogCapture log(0);
-    traceAirport("C:\\fs9\\Scenery\\a.bgl", airport("EDDF"));
-    traceAirport("C:\\fs9\\Scenery\\a.bgl", a);
-    std::string expected = "\r\nLSZH after processing C:\\fs9\\Scenery\\a.bgl\r\n";
+    traceAirport("C:\\Sim\\Scenery\\a.bgl", airport("EDDF"));
+    traceAirport("C:\\Sim\\Scenery\\a.bgl", a);
+    std::string expected = "\r\nLSZH after processing C:\\Sim\\Scenery\\a.bgl\r\n";
     for (const char* f :
          {"118.100", "118.125", "118.150", "118.175", "118.200", "118.225", "118.250", "118.275"})
         expected += std::string("\tTower frequency: ") + f + "\r\n";
