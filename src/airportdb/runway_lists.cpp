@@ -1,0 +1,99 @@
+#include "airportdb/runway_lists.h"
+
+#include <new>
+
+#include "core/log.h"
+
+RunwayLists runwayLists;
+
+namespace {
+
+// The head link for a 1-based index, or null when the index was never handed out.
+RunwayNode** headLink(uint32_t index) {
+    if (index == 0 || index > runwayLists.count) return nullptr;
+    uint32_t i = index - 1;
+    return &runwayLists.chunks[i / kRunwayListChunk]->heads[i % kRunwayListChunk];
+}
+
+// Hands out the next index, growing the side table when needed; 0 when memory ran out.
+uint32_t newListIndex() {
+    RunwayLists& t = runwayLists;
+    if (t.count == UINT32_MAX) return 0;
+    uint32_t chunk = t.count / kRunwayListChunk;
+    if (chunk == t.chunkCount) {
+        if (t.chunkCount == t.chunkCapacity) {
+            uint32_t capacity = t.chunkCapacity ? t.chunkCapacity * 2 : 16;
+            RunwayListChunk** grown = new (std::nothrow) RunwayListChunk*[capacity];
+            if (!grown) return 0;
+            for (uint32_t i = 0; i < t.chunkCount; ++i)
+                grown[i] = t.chunks[i];
+            delete[] t.chunks;
+            t.chunks = grown;
+            t.chunkCapacity = capacity;
+        }
+        RunwayListChunk* block = new (std::nothrow) RunwayListChunk{};
+        if (!block) return 0;
+        t.chunks[t.chunkCount++] = block;
+    }
+    return ++t.count;
+}
+
+uint32_t freeNodes(RunwayNode*& head) {
+    uint32_t n = 0;
+    while (head) {
+        RunwayNode* next = head->next;
+        delete head;
+        head = next;
+        ++n;
+    }
+    return n;
+}
+
+}  // namespace
+
+RunwayNode* runwayListHead(const Airport* airport) {
+    RunwayNode** link = headLink(airport->runways);
+    return link ? *link : nullptr;
+}
+
+RunwayNode** runwayListLink(Airport* airport) {
+    if (RunwayNode** link = headLink(airport->runways)) return link;
+    uint32_t index = newListIndex();
+    if (index == 0) {
+        logMessage(0, "Out of memory for the runway list of %s", airportText(airport).ident);
+        return nullptr;
+    }
+    airport->runways = index;
+    return headLink(index);
+}
+
+int pushRunway(Airport* airport, RunwayNode* node) {
+    RunwayNode** link = runwayListLink(airport);
+    if (!link) return 0;
+    node->next = *link;
+    *link = node;
+    return 1;
+}
+
+uint32_t runwayListLength(const Airport* airport) {
+    uint32_t n = 0;
+    for (const RunwayNode* r = runwayListHead(airport); r; r = r->next)
+        ++n;
+    return n;
+}
+
+uint32_t releaseRunwayList(Airport* airport) {
+    RunwayNode** link = headLink(airport->runways);
+    return link ? freeNodes(*link) : 0;
+}
+
+void releaseRunwayLists() {
+    RunwayLists& t = runwayLists;
+    for (uint32_t c = 0; c < t.chunkCount; ++c) {
+        for (RunwayNode*& head : t.chunks[c]->heads)
+            freeNodes(head);
+        delete t.chunks[c];
+    }
+    delete[] t.chunks;
+    t = RunwayLists{};
+}

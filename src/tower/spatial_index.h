@@ -1,0 +1,55 @@
+// The 2-d tree over airport positions that the tower search queries by box.
+//
+// Every airport stands in it twice, the second time 360 degrees of longitude away, so a box that
+// crosses the +-180 meridian needs no special case. The tree is never balanced: its shape follows the
+// order of insertion (file or import order) and can degenerate into a long chain, so neither insertion
+// nor search recurses.
+#pragma once
+
+#include <cstdint>
+
+struct Airport;
+
+struct KdNode {
+    Airport* airport;  // not owned
+    double key[2];     // latitude, longitude in degrees (the longitude possibly shifted by 360)
+    KdNode* left;      // keys smaller on this node's axis
+    KdNode* right;     // keys greater or equal on this node's axis (and any NaN comparison)
+    // Sine and cosine of the airport's reference latitude: most of the cost of a candidate's distance,
+    // so computed once here instead of on every search.
+    double sinLat;
+    double cosLat;
+};
+
+// One pending subtree of a search.
+struct KdSearchFrame {
+    const KdNode* node;
+    int axis;
+};
+
+// The tree and what a search needs, so a search allocates nothing: the frames of a search never exceed
+// the tree's height plus one, and insertion keeps room for that.
+struct SpatialIndex {
+    KdNode* spatialIndexRoot = nullptr;  // null while empty
+    uint32_t height = 0;                 // nodes on the longest path from the root
+    KdSearchFrame* frames = nullptr;
+    uint32_t frameCapacity = 0;
+};
+
+extern SpatialIndex spatialIndex;
+
+// Adds `airport` at its reference position and again with the longitude moved by 360 degrees (-360
+// when east of 0, +360 otherwise). Returns 1, or 0 when memory ran out (logged).
+int spatialIndexAdd(Airport* airport);
+
+// Inserts one point (latitude, longitude) below the root; returns the root. The point is dropped
+// (logged) when memory ran out.
+KdNode* kdInsert(const double point[2], Airport* airport);
+
+// Hands every airport whose point lies in the closed box low..high (latitude, longitude) to
+// collectCandidate: a node before its left subtree, the left subtree before the right one.
+void kdRangeSearch(const double low[2], const double high[2]);
+
+// Appends the airport to core.candidates and stores its distance from the aircraft (to its reference
+// point, single precision) in its distanceNm. The search does the same from the node's sine and cosine.
+void collectCandidate(Airport* airport);

@@ -1,0 +1,15 @@
+// The choice of the tower the pilot is talking to: the airports in a box around the aircraft, the box
+// doubled until it holds enough of them, then the nearest one whose tower frequency is tuned (within
+// comLockThreshold nm), else the nearest one.
+#pragma once
+
+#include <cstdint>
+
+struct Airport;
+
+// Searches around simState's position with the box factor/20 degrees high and factor/10 wide on each
+// side (factor at least 2), doubling the factor while fewer than `minCandidates` airports were found
+// and the box does not yet cover the whole index. A minimum of 0 or less still grows until at least
+// one airport is found. Fills core.candidates and the candidates' distanceNm. Returns the chosen
+// airport, or null when the index is empty.
+Airport* towerSearch(int32_t factor, int32_t minCandidates);
