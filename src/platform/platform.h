@@ -11,5 +11,7 @@
 // One header per concern; a new concern gets its own header, included here.
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "platform/ipc_transport.h"
 #include "platform/profile.h"
+#include "platform/sim_folder.h"
 #include "platform/system_error.h"
