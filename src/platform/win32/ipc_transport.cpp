@@ -46,8 +46,13 @@ int sendMessage(IpcWindow window, uint32_t message, uint32_t wParam, uint32_t ti
     DWORD_PTR answer = 0;
     LRESULT sent =
         SendMessageTimeoutA(static_cast<HWND>(window), message, wParam, 0, SMTO_BLOCK, timeoutMs, &answer);
+    if (sent == 0) {
+        // Current systems report a timeout as ERROR_TIMEOUT; the link tells a timeout (0) from a failure.
+        if (GetLastError() == ERROR_TIMEOUT) SetLastError(0);
+        return 0;
+    }
     *reply = answer;
-    return sent != 0 ? 1 : 0;
+    return 1;
 }
 
 uint32_t lastError() {
