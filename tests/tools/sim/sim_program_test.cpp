@@ -37,7 +37,7 @@ TEST_F(SimProgramTest, UsageAndRefusedArguments) {
 
     ChildProcess bogus;
     EXPECT_EQ(run(bogus, {"--bogus"}), 2);
-    EXPECT_EQ(bogus.errorOutput().find("kestrel-sim: unknown option --bogus\n"), 0u) << bogus.errorOutput();
+    EXPECT_EQ(bogus.errorOutput().find("kestrel-sim: unknown option --bogus"), 0u) << bogus.errorOutput();
 
     writeFile(dir.path() / "bad.csv", "# header next\n0,0,0,0,118.1,118.1,0x80,1,0\n");
     ChildProcess badScenario;
