@@ -1,3 +1,110 @@
 #include "simlink/base_dir.h"
 
+#include <cstdio>
+#include <cstring>
+
+#include "core/config.h"
+#include "core/log.h"
+#include "platform/platform.h"
+#include "simlink/fsuipc_offsets.h"
+#include "simlink/ipc_client.h"
+
 char basedir[kPathBufferSize];
+
+namespace {
+
+SimExecutableQuery executableQuery = nullptr;
+
+bool isUncPath(const char* path) {
+    return std::strlen(path) >= 7 && path[0] == '\\' && path[1] == '\\';
+}
+
+bool isDrivePath(const char* path) {
+    return std::strlen(path) > 2 && path[1] == ':';
+}
+
+int problemDeterminingBaseDir() {
+    logMessage(0, "Problem determining FS9 installation directory!");
+    return 0;
+}
+
+}  // namespace
+
+void useSimExecutableQuery(SimExecutableQuery query) {
+    executableQuery = query;
+}
+
+int determineBaseDir() {
+    char reported[fsuipc::kSimFolderSize] = {};
+    if (!ipcRead(fsuipc::kSimFolder, fsuipc::kSimFolderSize, reported, &ipcResult) || !ipcProcess(&ipcResult))
+        return problemDeterminingBaseDir();
+    // The text comes from the other side: it must end within the 260 bytes, and it needs room for the
+    // backslash that completes it.
+    const void* end = std::memchr(reported, '\0', sizeof reported);
+    if (!end) return problemDeterminingBaseDir();
+    size_t length = static_cast<size_t>(static_cast<const char*>(end) - reported);
+    if (length == 0) return problemDeterminingBaseDir();
+    if (reported[length - 1] != '\\' && length + 1 >= sizeof basedir) return problemDeterminingBaseDir();
+
+    std::memcpy(basedir, reported, length + 1);
+    logMessage(4, "FSUIPC returns basedir: %s", basedir);
+    if (basedir[length - 1] != '\\') {
+        basedir[length] = '\\';
+        basedir[length + 1] = '\0';
+    }
+    if (!verifyBaseDir()) return 0;
+    logMessage(4, "Using FS base directory: %s", basedir);
+    return 1;
+}
+
+int verifyBaseDir() {
+    char local[kPathBufferSize] = {};
+    const char* candidate = basedir;
+    const char* alternative = nullptr;
+    if (core.config && core.config->forceFsPathToUNC == 0) {
+        if (!isUncPath(basedir)) {
+            logMessage(5, "Basedir is not a UNC path");
+        } else if (localSimDir(local)) {
+            candidate = local;
+            alternative = basedir;
+        }
+    }
+
+    if (platformDirectoryOpens(candidate)) {
+        if (candidate != basedir) std::snprintf(basedir, sizeof basedir, "%s", candidate);
+        return 1;
+    }
+    char message[3 * kPathBufferSize + 256];
+    int used = std::snprintf(message, sizeof message,
+                             "kestrel was looking for the FS9 installation in %s\r\n", candidate);
+    if (alternative) {
+        if (platformDirectoryOpens(alternative)) return 1;  // the UNC path stays in basedir
+        std::snprintf(message + used, sizeof message - used,
+                      "It also tried %s\r\nNone of these directories can be accessed, so kestrel will not "
+                      "function.",
+                      alternative);
+    } else {
+        std::snprintf(message + used, sizeof message - used,
+                      "This directory cannot be accessed, so kestrel will not function.");
+    }
+    logMessage(0, "%s", message);
+    return 0;
+}
+
+int localSimDir(char* out) {
+    std::memset(out, 0, kPathBufferSize);
+    SimExecutableQuery query = executableQuery ? executableQuery : platformSimExecutablePath;
+    if (!query(out, kPathBufferSize)) return 0;
+    out[kPathBufferSize - 1] = '\0';
+    if (isUncPath(out) || !isDrivePath(out)) {
+        std::memset(out, 0, kPathBufferSize);
+        return 0;
+    }
+    char* lastBackslash = std::strrchr(out, '\\');
+    if (!lastBackslash) {  // cannot come from the system; nothing to cut at
+        std::memset(out, 0, kPathBufferSize);
+        return 0;
+    }
+    lastBackslash[1] = '\0';
+    return 1;
+}

@@ -1,0 +1,95 @@
+#include "simlink/sim_poll.h"
+
+#include "core/bytes.h"
+#include "core/log.h"
+#include "simlink/fsuipc_offsets.h"
+#include "simlink/ipc_client.h"
+#include "simlink/sim_state.h"
+
+namespace {
+
+int64_t signed64(const uint8_t* bytes) {
+    uint64_t value = 0;
+    readU64(ByteView{bytes, 8}, 0, value);
+    return static_cast<int64_t>(value);
+}
+
+// Ends a failed exchange: the link is closed so the next poll reopens it.
+int dropLink() {
+    ipcClose();
+    return 0;
+}
+
+}  // namespace
+
+uint16_t comCodeFromBcd(uint16_t bcd) {
+    // Nibbles above 9 enter the sum as they are.
+    int n = ((bcd >> 12) & 0xF) * 1000 + ((bcd >> 8) & 0xF) * 100 + ((bcd >> 4) & 0xF) * 10 + (bcd & 0xF);
+    return static_cast<uint16_t>(n * 10 - 17000);
+}
+
+int simConnect() {
+    if (!ipcOpen(0, &ipcResult) && ipcResult > kIpcAlreadyOpen) {
+        logMessage(0, "FSUIPC connection failed: %s", ipcResultText(ipcResult));
+        return 0;
+    }
+    return 1;
+}
+
+int simReadFlags() {
+    uint8_t readyToFly = 0;
+    uint8_t pmenu = 0;
+    uint8_t pause[2] = {};
+    if (!ipcRead(fsuipc::kReadyToFly, 1, &readyToFly, &ipcResult) ||
+        !ipcRead(fsuipc::kInMenu, 1, &pmenu, &ipcResult) || !ipcRead(fsuipc::kPause, 2, pause, &ipcResult) ||
+        !ipcProcess(&ipcResult))
+        return dropLink();
+    uint16_t pgame = static_cast<uint16_t>(pause[0] | (pause[1] << 8));
+    int ready = readyToFly == 0 ? 1 : 0;
+    int goOn = ready == 1 && pmenu == 0 && pgame == 0 ? 1 : 0;
+    logMessage(5, "success: %d ready: %d pmenu: %d pgame: %d: goOn %d", 1, ready, pmenu, pgame, goOn);
+    return goOn;
+}
+
+int simReadPosition() {
+    uint8_t lat[8] = {};
+    uint8_t lon[8] = {};
+    uint8_t alt[8] = {};
+    if (!ipcRead(fsuipc::kLatitude, 8, lat, &ipcResult) || !ipcRead(fsuipc::kLongitude, 8, lon, &ipcResult) ||
+        !ipcRead(fsuipc::kAltitude, 8, alt, &ipcResult) || !ipcProcess(&ipcResult))
+        return dropLink();
+    // 2^64 and 2^32 as exact long doubles; every i64 is in range of the products.
+    const long double twoTo64 = 18446744073709551616.0L;
+    const long double twoTo32 = 4294967296.0L;
+    simState.clat = static_cast<double>(static_cast<long double>(signed64(lat)) * 90.0L /
+                                        static_cast<long double>(fsuipc::kLatitudeUnitsPer90Degrees));
+    simState.clon = static_cast<double>(static_cast<long double>(signed64(lon)) * 360.0L / twoTo64);
+    simState.calt = static_cast<double>(static_cast<long double>(signed64(alt)) / twoTo32);
+    return 1;
+}
+
+int simReadRadio() {
+    uint8_t selector = 0;
+    if (!ipcRead(fsuipc::kRadioSelector, 1, &selector, &ipcResult) || !ipcProcess(&ipcResult))
+        return dropLink();
+    uint8_t frequency[2] = {};
+    int queued = 1;
+    if (selector & 0x80)
+        queued = ipcRead(fsuipc::kCom1Frequency, 2, frequency, &ipcResult);
+    else if (selector & 0x40)
+        queued = ipcRead(fsuipc::kCom2Frequency, 2, frequency, &ipcResult);
+    // With neither bit set nothing is queued, and the send fails (nothing accumulated).
+    if (!queued || !ipcProcess(&ipcResult)) return dropLink();
+    simState.radio = comCodeFromBcd(static_cast<uint16_t>(frequency[0] | (frequency[1] << 8)));
+    return 1;
+}
+
+int simPoll() {
+    if (!simConnect()) return 0;
+    if (!simReadFlags()) return 0;
+    if (!simReadPosition()) return 0;
+    if (!simReadRadio()) return 0;
+    logMessage(5, "clat %f clon %f calt %f radio @%.3f", simState.clat, simState.clon, simState.calt,
+               (simState.radio + 117000) / 1000.0);
+    return 1;
+}

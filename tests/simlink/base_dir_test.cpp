@@ -1,0 +1,217 @@
+// The simulator's folder: what the server reports, completed, checked for access, and the local folder
+// of a simulator on this machine preferred over a network path.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "core/config.h"
+#include "core/core_state.h"
+#include "core/log.h"
+#include "fake_transport.h"
+#include "simlink/base_dir.h"
+#include "simlink/ipc_client.h"
+#include "support/log_capture.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+std::string executable;  // what the fake process query reports; empty: no local simulator
+
+int fakeExecutable(char* out, uint32_t size) {
+    if (executable.empty()) return 0;
+    std::snprintf(out, size, "%s", executable.c_str());
+    return 1;
+}
+
+// A path in the program's own (Windows) form for a folder of the test machine, with no trailing
+// separator: the POSIX layer turns backslashes back into slashes.
+std::string programPath(const std::filesystem::path& path) {
+    std::string text = path.string();
+    for (char& c : text)
+        if (c == '/') c = '\\';
+    return text;
+}
+
+// A network (UNC) form of an existing folder: on Windows the \\?\ prefix, on POSIX a leading double
+// separator, which names the root as well.
+std::string uncPath(const std::filesystem::path& path) {
+#ifdef _WIN32
+    return "\\\\?\\" + programPath(path);
+#else
+    return "\\" + programPath(path);
+#endif
+}
+
+class BaseDirTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        server = std::make_unique<FakeServer>();
+        LogCapture quiet(0);
+        config.reset(configDefaults());
+        core.config = config.get();
+        std::memset(basedir, 0, sizeof basedir);
+        executable.clear();
+        useSimExecutableQuery(fakeExecutable);
+        setLogLevel(-1);
+    }
+    void TearDown() override {
+        useSimExecutableQuery(nullptr);
+        removeFakeServer();
+        core = CoreState{};
+        std::memset(basedir, 0, sizeof basedir);
+    }
+    // Serves `folder` at 0x3E00 and opens the link.
+    void serve(const std::string& folder) {
+        server->options.seed.fsDir = folder;
+        installFakeServer(server.get());
+        ASSERT_EQ(ipcOpen(0, &ipcResult), 1);
+    }
+    std::unique_ptr<FakeServer> server;
+    std::unique_ptr<Config> config;
+    TempDir dir;
+};
+
+TEST_F(BaseDirTest, ReportedFolderGetsItsBackslashAndIsChecked) {
+    const std::string folder = programPath(dir.path());
+    serve(folder);
+    LogCapture log(5);
+    EXPECT_EQ(determineBaseDir(), 1);
+    EXPECT_EQ(std::string(basedir), folder + "\\");
+    EXPECT_EQ(log.text(), "FSUIPC returns basedir: " + folder +
+                              "\r\nBasedir is not a UNC path\r\nUsing FS base directory: " + folder +
+                              "\\\r\n");
+
+    serve(folder + "\\");
+    config->forceFsPathToUNC = 1;
+    log.clear();
+    EXPECT_EQ(determineBaseDir(), 1);
+    EXPECT_EQ(std::string(basedir), folder + "\\");
+    EXPECT_EQ(log.text().find("Basedir is not a UNC path"), std::string::npos);
+}
+
+TEST_F(BaseDirTest, ReportsThatCannotBeUsedAreRefused) {
+    const std::string tooLong(259, 'a');
+    const std::string noNul(260, 'a');
+    for (const std::string& folder : {std::string(), tooLong, noNul}) {
+        SCOPED_TRACE(folder.size());
+        server = std::make_unique<FakeServer>();
+        serve(folder);
+        LogCapture log(5);
+        EXPECT_EQ(determineBaseDir(), 0);
+        EXPECT_EQ(log.text(), "Problem determining FS9 installation directory!\r\n");
+        EXPECT_EQ(basedir[0], '\0');
+    }
+
+    // 259 characters that end with the backslash fit; this one then does not open.
+    server = std::make_unique<FakeServer>();
+    serve(std::string(258, 'a') + "\\");
+    LogCapture log(0);
+    EXPECT_EQ(determineBaseDir(), 0);
+    EXPECT_EQ(log.text().find("kestrel was looking for the FS9 installation in aaa"), 0u);
+}
+
+TEST_F(BaseDirTest, FailedExchangeIsReportedAndLeavesTheLinkOpen) {
+    serve("C:\\FS9");
+    server->failingSends = -1;
+    LogCapture log(0);
+    EXPECT_EQ(determineBaseDir(), 0);
+    EXPECT_EQ(log.text(), "Problem determining FS9 installation directory!\r\n");
+    EXPECT_NE(ipcLink.view, nullptr);
+}
+
+TEST_F(BaseDirTest, MissingFolderNamesItself) {
+    const std::string missing = programPath(dir.path() / "missing");
+    serve(missing);
+    LogCapture log(0);
+    EXPECT_EQ(determineBaseDir(), 0);
+    EXPECT_EQ(log.text(), "kestrel was looking for the FS9 installation in " + missing +
+                              "\\\r\nThis directory cannot be accessed, so kestrel will not function.\r\n");
+}
+
+TEST_F(BaseDirTest, NetworkFolderWithoutALocalSimulatorIsCheckedItself) {
+    const std::string unc = uncPath(dir.path()) + "\\";
+    std::strcpy(basedir, unc.c_str());
+    LogCapture log(5);
+    EXPECT_EQ(verifyBaseDir(), 1);
+    EXPECT_EQ(std::string(basedir), unc);
+    EXPECT_EQ(log.text(), "");
+
+    std::strcpy(basedir, "\\\\nohost\\share\\");
+    EXPECT_EQ(verifyBaseDir(), 0);
+    EXPECT_EQ(log.text(),
+              "kestrel was looking for the FS9 installation in \\\\nohost\\share\\\r\n"
+              "This directory cannot be accessed, so kestrel will not function.\r\n");
+}
+
+// A local simulator's folder: a drive path, which the POSIX side finds relative to the working folder.
+class LocalSimulatorTest : public BaseDirTest {
+protected:
+    void SetUp() override {
+        BaseDirTest::SetUp();
+#ifdef _WIN32
+        local = programPath(dir.path() / "fs9") + "\\";
+        std::filesystem::create_directories(dir.path() / "fs9");
+#else
+        local = "C:\\fs9\\";
+        std::filesystem::create_directories(dir.path() / "C:" / "fs9");
+        previous = std::filesystem::current_path();
+        std::filesystem::current_path(dir.path());
+#endif
+        executable = local + "fs9.exe";
+    }
+    void TearDown() override {
+#ifndef _WIN32
+        std::filesystem::current_path(previous);
+#endif
+        BaseDirTest::TearDown();
+    }
+    std::string local;
+    std::filesystem::path previous;
+};
+
+TEST_F(LocalSimulatorTest, LocalFolderReplacesTheNetworkPath) {
+    std::strcpy(basedir, "\\\\fshost\\fs9\\");
+    EXPECT_EQ(verifyBaseDir(), 1);
+    EXPECT_EQ(std::string(basedir), local);
+
+    config->forceFsPathToUNC = 1;  // kept as reported, and then it must open itself
+    std::strcpy(basedir, "\\\\fshost\\fs9\\");
+    LogCapture log(0);
+    EXPECT_EQ(verifyBaseDir(), 0);
+    EXPECT_EQ(std::string(basedir), "\\\\fshost\\fs9\\");
+}
+
+TEST_F(LocalSimulatorTest, NetworkPathIsTheFallbackOfALocalFolderThatDoesNotOpen) {
+    executable = local + "gone\\fs9.exe";
+    const std::string unc = uncPath(dir.path()) + "\\";
+    std::strcpy(basedir, unc.c_str());
+    LogCapture log(0);
+    EXPECT_EQ(verifyBaseDir(), 1);
+    EXPECT_EQ(std::string(basedir), unc);
+    EXPECT_EQ(log.text(), "");
+
+    std::strcpy(basedir, "\\\\nohost\\share\\");
+    EXPECT_EQ(verifyBaseDir(), 0);
+    EXPECT_EQ(log.text(),
+              "kestrel was looking for the FS9 installation in " + local +
+                  "gone\\\r\nIt also tried \\\\nohost\\share\\\r\nNone of these directories can be "
+                  "accessed, so kestrel will not function.\r\n");
+}
+
+TEST_F(LocalSimulatorTest, OnlyADrivePathExecutableCounts) {
+    char out[kPathBufferSize];
+    EXPECT_EQ(localSimDir(out), 1);
+    EXPECT_EQ(std::string(out), local);
+    for (const char* name : {"\\\\fshost\\fs9\\fs9.exe", "fs9.exe", "C:"}) {
+        SCOPED_TRACE(name);
+        executable = name;
+        EXPECT_EQ(localSimDir(out), 0);
+    }
+    executable.clear();
+    EXPECT_EQ(localSimDir(out), 0);
+}
+
+}  // namespace
