@@ -1,0 +1,47 @@
+#include "tower/tower_placement.h"
+
+#include <cstdio>
+
+#include "airportdb/airport.h"
+#include "airportdb/airport_dump.h"
+#include "airportdb/tower_synthesis.h"
+#include "core/config.h"
+#include "core/core_state.h"
+#include "core/log.h"
+#include "simlink/sim_output.h"
+#include "simlink/sim_state.h"
+#include "tower/conversions.h"
+
+void placeTower(int changed) {
+    Airport* airport = core.currentAirport;
+    if (!airport) return;
+
+    // The tower point: tower coordinates, each falling back to the airport's when not given, moved off
+    // an only runway under the tower by the simple fix.
+    double lon = 0.0, lat = 0.0;
+    towerPosition(lon, lat);
+    double alt = towerAltitude();
+
+    if (changed == 1) {
+        logMessage(4, "Setting tower to lat %f lon %f alt %f", lat, lon, alt);
+        dumpAirport(airport, 4);
+    }
+
+    int ipcWritten = simSetTower(lat, lon, alt, changed);
+
+    const double currentAltitude = simState.calt;
+    const long limit = core.config->maxDisplayInfoAltitude;
+    if (ipcWritten != 0 && changed == 1 && currentAltitude <= static_cast<double>(limit)) {
+        logMessage(5, "Displaying info because current alt %f <= %ld", currentAltitude, limit);
+        AirportText text = airportText(airport);
+        char info[64];
+        std::snprintf(info, sizeof info, "Tower @ %.6s (%.31s)", text.ident, text.name);
+        simShowText(info, core.config->displayDuration);
+        return;
+    }
+    logMessage(
+        5,
+        "Not displaying info: ipcWritten (%d) != 1, or currentAltitude(%f) > maxDisplayInfoAltitude(%ld), "
+        "or reallyChanged (%d) == 0",
+        ipcWritten, currentAltitude, limit, changed);
+}
