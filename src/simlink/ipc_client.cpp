@@ -87,21 +87,30 @@ IpcQueuedRecord& queueRecord(uint32_t kind, uint32_t offset, uint32_t size) {
     return record;
 }
 
-// Copies the reads back to their callers. The walk follows the records the client queued; the server
-// can end it early (identifier 0, or an identifier it does not know, which is cleared), but nothing it
-// writes into sizes or reference fields changes what is copied or where.
-void copyBack() {
+// Whether the server left every queued record as the client queued it. A block whose walk the server
+// cut short (an end marker, or an identifier it does not know, which is cleared) or whose record kinds
+// it changed did not carry out the request: its reads hold no data, so the exchange counts as failed
+// rather than handing zeros to the callers as values.
+bool blockHonoured() {
     ByteView block{ipcLink.view, kIpcBlockSize};
     for (uint32_t i = 0; i < ipcLink.queuedCount; ++i) {
         const IpcQueuedRecord& record = ipcLink.queued[i];
         uint32_t identifier = 0;
-        if (!readU32(block, record.position, identifier) || identifier == 0) return;
-        if (identifier != kIpcReadRecord && identifier != kIpcWriteRecord) {
+        if (!readU32(block, record.position, identifier)) return false;
+        if (identifier == record.kind) continue;
+        if (identifier != 0 && identifier != kIpcReadRecord && identifier != kIpcWriteRecord)
             putU32(ipcLink.view + record.position, 0);
-            return;
-        }
-        if (identifier == kIpcReadRecord && record.kind == kIpcReadRecord && record.destination &&
-            record.size != 0)
+        return false;
+    }
+    return true;
+}
+
+// Copies the reads back to their callers from the client's own list: nothing the server writes into
+// sizes or reference fields changes what is copied or where.
+void copyBack() {
+    for (uint32_t i = 0; i < ipcLink.queuedCount; ++i) {
+        const IpcQueuedRecord& record = ipcLink.queued[i];
+        if (record.kind == kIpcReadRecord && record.destination && record.size != 0)
             std::memcpy(record.destination, ipcLink.view + record.position + kIpcReadHeaderSize, record.size);
     }
 }
@@ -236,7 +245,7 @@ int ipcProcess(uint32_t* result) {
         ipcLink.queuedCount = 0;
         return fail(result, t.lastError() == 0 ? kIpcTimedOut : kIpcSendFailed);
     }
-    if (reply != 1) {
+    if (reply != 1 || !blockHonoured()) {
         ipcLink.queuedCount = 0;
         return fail(result, kIpcBadReply);
     }

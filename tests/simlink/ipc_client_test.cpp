@@ -327,29 +327,30 @@ TEST_F(IpcClientTest, HostileServerCannotRedirectOrEnlargeTheCopyBack) {
         ASSERT_EQ(b, 0);
 }
 
-TEST_F(IpcClientTest, ServerIdentifiersEndTheWalk) {
+TEST_F(IpcClientTest, ABlockTheServerCutShortIsBadDataAndCopiesNothing) {
     struct Case {
         uint32_t secondIdentifier;
-        bool secondCopied, thirdCopied;
         uint32_t left;  // the identifier word afterwards
     } cases[] = {
-        {0, false, false, 0},       // an end marker ends it
-        {2, false, true, 2},        // a read turned into a write is skipped; the walk goes on
-        {0x1234, false, false, 0},  // an unknown identifier is cleared and ends it
+        {0, 0},       // an end marker in the middle of the request
+        {2, 2},       // a read turned into a write
+        {0x1234, 0},  // an unknown identifier is cleared
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.secondIdentifier);
         openLink();
         server->tamper = [&](uint8_t* block) { putU32(block + 20, c.secondIdentifier); };
         ThreeReads reads;
+        std::memset(reads.first, 0x55, sizeof reads.first);
         reads.queue();
-        EXPECT_EQ(ipcProcess(&ipcResult), 1);
+        EXPECT_EQ(ipcProcess(&ipcResult), 0);
         server->tamper = nullptr;
-        EXPECT_EQ(ipcResult, kIpcOk);
-        EXPECT_EQ(reads.first[3], 0x20);
-        EXPECT_EQ(reads.second[3], c.secondCopied ? 0xFA : 0);
-        EXPECT_EQ(reads.third[3], c.thirdCopied ? 0x20 : 0);
+        EXPECT_EQ(ipcResult, kIpcBadReply);
+        EXPECT_EQ(reads.first[3], 0x55);  // not even the records before the cut are copied
+        EXPECT_EQ(reads.second[3], 0);
+        EXPECT_EQ(reads.third[3], 0);
         EXPECT_EQ(u32At(server->block, 20), c.left);
+        EXPECT_EQ(ipcLink.next, ipcLink.view);  // the queue is empty for the next exchange
         ipcClose();
     }
 }
