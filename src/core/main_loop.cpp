@@ -29,7 +29,7 @@ void runMainLoop(const MainLoopSteps& steps) {
                       ? std::numeric_limits<uint32_t>::max()
                       : counter + kCycleMilliseconds;
         if (!(interval > counter)) {
-            int fresh = steps.poll ? steps.poll() : 0;
+            int fresh = steps.poll();
             counter = 0;  // a failed poll waits a full interval too
             if (fresh) chooseAndPlaceTower(steps);
         }

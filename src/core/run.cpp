@@ -7,16 +7,33 @@
 #include "core/log.h"
 #include "core/main_loop.h"
 #include "platform/platform.h"
+#include "simlink/base_dir.h"
+#include "simlink/ipc_client.h"
+#include "simlink/sim_poll.h"
+#include "tower/tower_placement.h"
+#include "tower/tower_search.h"
 
 namespace {
+
+constexpr const char* kInitFailed = "An error occurred while initializing kestrel.\r\n";
 
 void buildPaths() {
     std::snprintf(core.databasePath, sizeof core.databasePath, ".\\%s", "kestrel.dat");
     std::snprintf(core.settingsPath, sizeof core.settingsPath, ".\\%s", "kestrel.ini");
 }
 
+// Opens the simulator link. A link that is already open is no failure.
+int openSimulatorLink() {
+    if (ipcOpen(0, &ipcResult) || ipcResult <= kIpcAlreadyOpen) return 1;
+    logMessage(0, "FSUIPC connection failed: %s", ipcResultText(ipcResult));
+    logMessage(0, "%s", kInitFailed);
+    return 0;
+}
+
 int stop() {
+    ipcClose();
     logMessage(4, "Main loop finished");
+    ipcClose();  // closing a closed link does nothing
     return 0;
 }
 
@@ -30,15 +47,21 @@ int consoleCtrlHandler(uint32_t /*ctrlType*/) {
 
 int runApplication() {
     core.config = configDefaults();
+    if (!openSimulatorLink()) return 1;
 
     buildPaths();
     configLoad(core.config, core.settingsPath);
 
+    if (!determineBaseDir()) {
+        logMessage(0, "%s", kInitFailed);
+        return 1;
+    }
+
+    // Console control events before this point (during the database build) take the system's default
+    // action: the handler is registered only once there is a loop to stop.
     platformAddConsoleCtrlHandler(consoleCtrlHandler);
     if (core.stopRequested.isSet()) return stop();
 
-    MainLoopSteps steps{};
-    steps.sleep = platformSleep;
-    runMainLoop(steps);
+    runMainLoop(MainLoopSteps{simPoll, towerSearch, placeTower, platformSleep});
     return stop();
 }

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -12,7 +11,6 @@
 #include "core/run.h"
 #include "platform/platform.h"
 #include "support/log_capture.h"
-#include "support/temp_dir.h"
 
 namespace {
 
@@ -163,20 +161,6 @@ TEST_F(MainLoopTest, ControlEventFromAnotherThreadEndsTheLoop) {
     stopper.join();
     EXPECT_TRUE(core.stopRequested.isSet());
     EXPECT_EQ(rec.events, "P");
-}
-
-TEST_F(MainLoopTest, StopBeforeTheLoopEndsTheRunWithExitCodeZero) {
-    TempDir dir;
-    writeFile(dir.path() / "kestrel.ini", "[KestrelConfig]\r\nLogLevel=4\r\n");
-    std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
-    core.stopRequested.set();
-    LogCapture log(5);
-    int exitCode = runApplication();
-    std::filesystem::current_path(previous);
-    EXPECT_EQ(exitCode, 0);
-    EXPECT_NE(log.text().find("Configuration dump:\r\n"), std::string::npos);
-    EXPECT_NE(log.text().find("Main loop finished\r\n"), std::string::npos);
 }
 
 }  // namespace

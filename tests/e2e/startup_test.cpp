@@ -1,36 +1,70 @@
-// The real kestrel program, started in a folder of its own and stopped the way a user stops it.
+// The real kestrel program, started in a folder of its own next to the stand-in simulator, and stopped
+// the way a user stops it.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "e2e/e2e_fixture.h"
 #include "platform/platform.h"
-#include "support/child_process.h"
-#include "support/temp_dir.h"
 #include "support/test_paths.h"
 
 namespace {
 
+sceneryw::LibraryDef oneAirport() {
+    sceneryw::AirportDef airport;
+    airport.ident = "LSZH";
+    airport.name = "Zurich";
+    airport.latitude = 47.458;
+    airport.longitude = 8.548;
+    airport.elevationM = 432;
+    sceneryw::AreaDef area;
+    area.local = "Scenery\\Swiss";
+    area.layer = 10;
+    area.files.push_back(sceneryw::BglFileDef{});
+    area.files.back().name = "AP_LSZH";
+    area.files.back().airports.push_back(airport);
+    sceneryw::LibraryDef library;
+    library.areas.push_back(area);
+    return library;
+}
+
 TEST(Startup, PrintsTheDumpAndStopsCleanlyOnAControlEvent) {
-    TempDir dir;
-    writeFile(dir.path() / "kestrel.ini", "[KestrelConfig]\r\nLogLevel=4\r\nUpdateInterval=100\r\n");
-    ChildProcess kestrel;
-    ASSERT_TRUE(kestrel.start(builtProgram("kestrel"), {}, dir.path().string()));
-    ASSERT_TRUE(kestrel.waitForOutput("forceFsPathToUNC=0\r\n", 30000)) << kestrel.output();
-    // The handler is registered just after the dump; give the loop a moment to be running.
-    platformSleep(500);
-    bool delivered = kestrel.requestStop();
+    FlightFixture f;
+    f.writeScenery(oneAirport());
+    f.writeSettings("[KestrelConfig]\r\nLogLevel=4\r\nUpdateInterval=100\r\n");
+    ASSERT_TRUE(f.startSim());
+    ASSERT_TRUE(f.startKestrel());
+    ASSERT_TRUE(f.kestrel.waitForOutput("Using FS base directory: ", 60000)) << f.kestrel.output();
+    std::string started = f.kestrel.output();
+    EXPECT_EQ(started.find("Configuration dump:\r\nlogLevel=4\r\n"), 0u) << started;
+    EXPECT_NE(started.find("updateInterval=100\r\n"), std::string::npos);
+    EXPECT_NE(started.find("FSUIPC returns basedir: " + f.simFolder() + "\r\n"), std::string::npos)
+        << started;
+    // The handler is registered once the database is ready; give the loop a moment to be running.
+    platformSleep(1500);
+    bool delivered = f.kestrel.requestStop();
     if (!delivered && runningUnderWine())
         GTEST_SKIP() << "Wine cannot route a console control event to another process; "
                         "e2e_wine_ctrl_c stops kestrel.exe with Ctrl+C instead";
     ASSERT_TRUE(delivered);
     int exitCode = -1;
-    ASSERT_TRUE(kestrel.waitForExit(30000, exitCode)) << kestrel.output();
+    ASSERT_TRUE(f.kestrel.waitForExit(30000, exitCode)) << f.kestrel.output();
     EXPECT_EQ(exitCode, 0);
-    std::string out = kestrel.output();
-    EXPECT_EQ(out.find("Configuration dump:\r\nlogLevel=4\r\n"), 0u) << out;
-    EXPECT_NE(out.find("updateInterval=100\r\n"), std::string::npos);
+    std::string out = f.kestrel.output();
     EXPECT_EQ(out.substr(out.size() - 20), "Main loop finished\r\n");
     EXPECT_EQ(out.find("\r\r\n"), std::string::npos);  // stdout carries the log's bytes unchanged
+}
+
+TEST(Startup, WithoutASimulatorTheStartFails) {
+    FlightFixture f;
+    f.writeSettings("[KestrelConfig]\r\nLogLevel=4\r\n");
+    ASSERT_TRUE(f.startKestrel());
+    int exitCode = -1;
+    ASSERT_TRUE(f.kestrel.waitForExit(60000, exitCode));
+    EXPECT_EQ(exitCode, 1);
+    EXPECT_EQ(f.kestrel.output(),
+              "FSUIPC connection failed: Cannot link to FSUIPC or WideClient\r\n"
+              "An error occurred while initializing kestrel.\r\n");
 }
 
 TEST(Startup, OptionsAnswerAndExit) {

@@ -1,51 +1,81 @@
 #!/usr/bin/env bash
-# kestrel.exe under Wine, stopped by Ctrl+C: a SIGINT to the Wine process reaches the program as a
-# real CTRL_C_EVENT through Wine's console control routine, so this proves the Win32 handler path.
-# (Wine cannot route GenerateConsoleCtrlEvent between processes, so the gtest programs cannot.)
-# Usage: wine_ctrl_c.sh <kestrel.exe>
+# kestrel.exe under Wine next to kestrel-sim.exe, stopped by Ctrl+C: a SIGINT to the Wine process
+# reaches the program as a real CTRL_C_EVENT through Wine's console control routine, so this proves the
+# Win32 handler path. (Wine cannot route GenerateConsoleCtrlEvent between processes, so the gtest
+# programs cannot.)
+# Usage: wine_ctrl_c.sh <folder of kestrel.exe, kestrel-sim.exe and kestrel-scenery.exe> <sample CSV>
 set -u
-exe=$1
+bin=$1
+sample=$2
 here=$(cd "$(dirname "$0")" && pwd)
+wine=/usr/lib/wine/wine64
 if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
     . "$here/../../scripts/lib/wine-env.sh"
-    wine_env_start "$(cd "$(dirname "$exe")/.." && pwd)/wineprefix"
+    wine_env_start "$(cd "$bin/.." && pwd)/wineprefix"
     trap wine_env_stop EXIT
 fi
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"; type wine_env_stop >/dev/null 2>&1 && wine_env_stop' EXIT
-printf '[KestrelConfig]\r\nLogLevel=4\r\nUpdateInterval=100\r\n' >"$work/kestrel.ini"
-cd "$work"
-/usr/lib/wine/wine64 "$exe" >out.txt 2>err.txt </dev/null &
-pid=$!
+sim_pid=
+kestrel_pid=
+cleanup() {
+    [ -n "$kestrel_pid" ] && kill -9 "$kestrel_pid" 2>/dev/null
+    [ -n "$sim_pid" ] && kill -9 "$sim_pid" 2>/dev/null
+    rm -rf "$work"
+    type wine_env_stop >/dev/null 2>&1 && wine_env_stop
+}
+trap cleanup EXIT
+windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
 
 fail() {
     echo "FAIL: $*"
-    echo "--- stdout"; cat -A out.txt | head -40
-    echo "--- stderr"; head -20 err.txt
-    kill -9 "$pid" 2>/dev/null
+    echo "--- kestrel stdout"; cat -A "$work/out.txt" | head -60
+    echo "--- kestrel stderr"; head -20 "$work/err.txt"
+    echo "--- kestrel-sim"; head -20 "$work/sim.txt"
     exit 1
 }
 
-# Generous waits: Wine starts slowly on a loaded machine.
-for _ in $(seq 1 900); do
-    grep -q 'forceFsPathToUNC=0' out.txt && break
-    sleep 0.1
-done
-grep -q 'forceFsPathToUNC=0' out.txt || fail "no configuration dump within 90 s"
-sleep 2  # the handler is registered just after the dump
-kill -INT "$pid"
+# Waits up to $2 tenths of a second for file $1 to contain $3.
+wait_for() {
+    for _ in $(seq 1 "$2"); do
+        grep -q -- "$3" "$1" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+mkdir -p "$work/FS9" "$work/kestrel"
+"$wine" "$bin/kestrel-scenery.exe" --quiet "$(windows_path "$sample")" "$(windows_path "$work/FS9")" \
+    >"$work/scenery.txt" 2>&1 </dev/null || { cat "$work/scenery.txt"; fail "scenery not written"; }
+printf 'time,lat,lon,alt,com1,com2,selector,ready,menu,pause\n0,37.62,-122.37,300,120.50,121.00,0x80,1,0,0\n' \
+    >"$work/flight.csv"
+"$wine" "$bin/kestrel-sim.exe" --fs-dir "$(windows_path "$work/FS9")\\" --scenario "$(windows_path "$work/flight.csv")" \
+    >"$work/sim.txt" 2>&1 </dev/null &
+sim_pid=$!
+wait_for "$work/sim.txt" 900 "kestrel-sim ready" || fail "kestrel-sim did not come up within 90 s"
+
+printf '[KestrelConfig]\r\nLogLevel=4\r\nUpdateInterval=100\r\n' >"$work/kestrel/kestrel.ini"
+cd "$work/kestrel"
+"$wine" "$bin/kestrel.exe" >"$work/out.txt" 2>"$work/err.txt" </dev/null &
+kestrel_pid=$!
+# The handler is registered before the first poll, so a placed tower means Ctrl+C reaches the handler.
+wait_for "$work/out.txt" 1200 "Setting tower to" || fail "no tower placed within 120 s"
+kill -INT "$kestrel_pid"
 for _ in $(seq 1 300); do
-    kill -0 "$pid" 2>/dev/null || break
+    kill -0 "$kestrel_pid" 2>/dev/null || break
     sleep 0.1
 done
-kill -0 "$pid" 2>/dev/null && fail "kestrel.exe still running 30 s after Ctrl+C"
-wait "$pid"
+kill -0 "$kestrel_pid" 2>/dev/null && fail "kestrel.exe still running 30 s after Ctrl+C"
+wait "$kestrel_pid"
 code=$?
+kestrel_pid=
 [ "$code" -eq 0 ] || fail "exit code $code, expected 0"
-head -c 21 out.txt | grep -q '^Configuration dump:' || fail "output does not begin with the dump"
+head -c 21 "$work/out.txt" | grep -q '^Configuration dump:' || fail "output does not begin with the dump"
 hex() { od -An -tx1 | tr -d ' \n'; }
-[ "$(tail -c 20 out.txt | hex)" = "$(printf 'Main loop finished\r\n' | hex)" ] ||
+[ "$(tail -c 20 "$work/out.txt" | hex)" = "$(printf 'Main loop finished\r\n' | hex)" ] ||
     fail "output does not end with 'Main loop finished' CR LF"
-grep -q $'\r\r' out.txt && fail "stdout holds CR CR LF: not in binary mode"
-echo "PASS: kestrel.exe printed the dump, stopped on Ctrl+C with exit code 0"
+grep -q $'\r\r' "$work/out.txt" && fail "stdout holds CR CR LF: not in binary mode"
+kill -INT "$sim_pid"
+wait "$sim_pid" 2>/dev/null
+sim_pid=
+echo "PASS: kestrel.exe placed a tower, stopped on Ctrl+C with exit code 0"

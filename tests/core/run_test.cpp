@@ -1,0 +1,79 @@
+// The run sequence from start to stop, with the stand-in simulator's core behind the link.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "core/core_state.h"
+#include "core/run.h"
+#include "simlink/base_dir.h"
+#include "simlink/fake_transport.h"
+#include "simlink/ipc_client.h"
+#include "simlink/sim_state.h"
+#include "support/log_capture.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+class RunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        core = CoreState{};
+        simState = SimState{};
+        basedir[0] = '\0';
+        server = std::make_unique<FakeServer>();
+        server->options.seed.fsDir = (dir.path() / "FS9").string() + "\\";
+        std::filesystem::create_directories(dir.path() / "FS9");
+        writeFile(dir.path() / "kestrel.ini", "[KestrelConfig]\r\nLogLevel=4\r\n");
+        previous = std::filesystem::current_path();
+        std::filesystem::current_path(dir.path());
+    }
+    void TearDown() override {
+        std::filesystem::current_path(previous);
+        ipcClose();
+        removeFakeServer();
+        core = CoreState{};
+        basedir[0] = '\0';
+    }
+
+    TempDir dir;
+    std::filesystem::path previous;
+    std::unique_ptr<FakeServer> server;
+};
+
+TEST_F(RunTest, NoSimulatorEndsTheStartWithExitCodeOne) {
+    server->fs98Main = false;
+    server->uipcMain = false;
+    installFakeServer(server.get());
+    LogCapture log(5);
+    EXPECT_EQ(runApplication(), 1);
+    // The settings are not read yet: the default log level shows only the two error lines.
+    EXPECT_EQ(log.text(),
+              "FSUIPC connection failed: Cannot link to FSUIPC or WideClient\r\n"
+              "An error occurred while initializing kestrel.\r\n");
+}
+
+TEST_F(RunTest, InaccessibleSimulatorFolderEndsTheStart) {
+    server->options.seed.fsDir = (dir.path() / "missing").string();
+    installFakeServer(server.get());
+    LogCapture log(5);
+    EXPECT_EQ(runApplication(), 1);
+    EXPECT_NE(log.text().find("This directory cannot be accessed, so kestrel will not function.\r\n"
+                              "An error occurred while initializing kestrel.\r\n"),
+              std::string::npos)
+        << log.text();
+}
+
+TEST_F(RunTest, StopBeforeTheLoopClosesTheLinkAndEndsWithExitCodeZero) {
+    installFakeServer(server.get());
+    core.stopRequested.set();
+    LogCapture log(5);
+    EXPECT_EQ(runApplication(), 0);
+    EXPECT_NE(log.text().find("Configuration dump:\r\n"), std::string::npos);
+    EXPECT_NE(log.text().find("FSUIPC returns basedir: "), std::string::npos);
+    EXPECT_EQ(log.text().substr(log.text().size() - 20), "Main loop finished\r\n");
+    EXPECT_EQ(ipcLink.view, nullptr);  // closed on the way out
+}
+
+}  // namespace

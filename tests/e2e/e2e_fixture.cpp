@@ -1,0 +1,98 @@
+#include "e2e/e2e_fixture.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "support/test_paths.h"
+
+FlightFixture::FlightFixture() {
+    std::filesystem::create_directories(root_.path() / "FS9");
+    std::filesystem::create_directories(root_.path() / "work");
+    std::filesystem::create_directories(root_.path() / "run");
+#ifndef _WIN32
+    // kestrel and the stand-in meet in a run folder of this test's own, so tests never cross.
+    setenv("KESTREL_RUN_DIR", (root_.path() / "run").string().c_str(), 1);
+#endif
+}
+
+FlightFixture::~FlightFixture() {
+    kestrel.kill();
+    sim.kill();
+}
+
+void FlightFixture::writeScenery(const sceneryw::LibraryDef& library) {
+    std::string error;
+    if (!sceneryw::writeSceneryLibrary(root_.path() / "FS9", library, error))
+        ADD_FAILURE() << "scenery not written: " << error;
+}
+
+void FlightFixture::writeSettings(const std::string& iniText) {
+    writeFile(root_.path() / "work" / "kestrel.ini", iniText);
+}
+
+void FlightFixture::writeScenario(const std::string& rows) {
+    writeFile(root_.path() / "flight.csv", "time,lat,lon,alt,com1,com2,selector,ready,menu,pause\n" + rows);
+}
+
+std::string FlightFixture::simFolder() const {
+    return sceneryw::programPath(root_.path() / "FS9") + "\\";
+}
+
+std::string FlightFixture::workFile(const std::string& name) const {
+    return (root_.path() / "work" / name).string();
+}
+
+bool FlightFixture::startSim(const std::vector<std::string>& extraArguments) {
+    std::vector<std::string> arguments = {"--fs-dir", simFolder(), "--record",
+                                          (root_.path() / "record.jsonl").string()};
+    if (std::filesystem::exists(root_.path() / "flight.csv")) {
+        arguments.push_back("--scenario");
+        arguments.push_back((root_.path() / "flight.csv").string());
+    }
+    arguments.insert(arguments.end(), extraArguments.begin(), extraArguments.end());
+    if (!sim.start(builtProgram("kestrel-sim"), arguments, root_.path().string())) return false;
+    return sim.waitForOutput("kestrel-sim ready", 60000);
+}
+
+void FlightFixture::stopSim() {
+    int code = 0;
+    if (!sim.requestStop() || !sim.waitForExit(30000, code)) sim.kill();
+}
+
+bool FlightFixture::startKestrel(const std::vector<std::string>& arguments) {
+    return kestrel.start(builtProgram("kestrel"), arguments, (root_.path() / "work").string());
+}
+
+std::vector<std::string> FlightFixture::records() const {
+    std::istringstream in(readFile(root_.path() / "record.jsonl"));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+int FlightFixture::waitForRecord(const std::vector<std::string>& needles, int timeoutMs, size_t from) const {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        std::vector<std::string> lines = records();
+        for (size_t i = from; i < lines.size(); ++i) {
+            bool all = true;
+            for (const std::string& n : needles)
+                all = all && lines[i].find(n) != std::string::npos;
+            if (all) return static_cast<int>(i);
+        }
+        if (std::chrono::steady_clock::now() > deadline) return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+double recordField(const std::string& line, const std::string& key) {
+    size_t at = line.find("\"" + key + "\":");
+    if (at == std::string::npos) return std::nan("");
+    return std::strtod(line.c_str() + at + key.size() + 3, nullptr);
+}

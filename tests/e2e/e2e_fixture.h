@@ -1,0 +1,47 @@
+// A flight on the desk: a generated simulator folder with its scenery library, the stand-in simulator
+// replaying a scenario, and the real kestrel program in a working folder of its own.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "scenery_writer.h"
+#include "support/child_process.h"
+#include "support/temp_dir.h"
+
+class FlightFixture {
+public:
+    FlightFixture();
+    ~FlightFixture();
+
+    // Writes the scenery library into the simulator folder.
+    void writeScenery(const sceneryw::LibraryDef& library);
+    // Writes kestrel.ini into kestrel's working folder.
+    void writeSettings(const std::string& iniText);
+    // Writes the scenario (CSV lines after the header).
+    void writeScenario(const std::string& rows);
+
+    // Starts kestrel-sim with the scenario and a record file; waits until it answers.
+    bool startSim(const std::vector<std::string>& extraArguments = {});
+    void stopSim();
+    // Starts kestrel in its working folder.
+    bool startKestrel(const std::vector<std::string>& arguments = {});
+
+    // The simulator folder as the program names it (Windows form, trailing backslash).
+    std::string simFolder() const;
+    std::string workFile(const std::string& name) const;
+
+    // The JSON lines the simulator recorded so far.
+    std::vector<std::string> records() const;
+    // Waits until a recorded line contains every one of `needles`; returns its index or -1.
+    int waitForRecord(const std::vector<std::string>& needles, int timeoutMs, size_t from = 0) const;
+
+    ChildProcess sim;
+    ChildProcess kestrel;
+
+private:
+    TempDir root_;
+};
+
+// A number field of a recorded JSON line; NaN when the line has none.
+double recordField(const std::string& line, const std::string& key);
