@@ -9,8 +9,10 @@
 #include "core/config.h"
 #include "core/core_state.h"
 #include "core/main_loop.h"
+#include "core/progress.h"
 #include "core/run.h"
 #include "platform/platform.h"
+#include "scenery_writer.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 
@@ -165,16 +167,44 @@ TEST_F(MainLoopTest, ControlEventFromAnotherThreadEndsTheLoop) {
     EXPECT_EQ(rec.events, "P");
 }
 
+// A display that shows nothing and does not hold the build for its final 2.5 seconds.
+const ProgressPlatform kSilentProgress{
+    [] {},
+    [] { return 1; },
+    [](ProgressText, const char*) {},
+    [](uint16_t) {},
+    [](uint16_t) {},
+    [] {},
+    [] {},
+    [] {},
+    [] { return 0u; },
+    [](uint32_t) {},
+};
+
 TEST_F(MainLoopTest, StopBeforeTheLoopEndsTheRunWithExitCodeZero) {
     TempDir dir;
     writeFile(dir.path() / "kestrel.ini", "[KestrelConfig]\r\nLogLevel=4\r\n");
+    // The run needs an airport before it reaches the loop: a library in the working folder, which is
+    // where the scenery is looked for while the simulator folder is unknown.
+    sceneryw::LibraryDef library;
+    library.areas.resize(1);
+    library.areas[0].local = "Scenery\\World";
+    library.areas[0].files.resize(1);
+    library.areas[0].files[0].name = "WORLD";
+    library.areas[0].files[0].airports.resize(1);
+    library.areas[0].files[0].airports[0].ident = "KSFO";
+    std::string error;
+    ASSERT_TRUE(sceneryw::writeSceneryLibrary(dir.path(), library, error)) << error;
+    setProgressPlatform(&kSilentProgress);
     std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(dir.path());
     core.stopRequested.set();
     LogCapture log(5);
     int exitCode = runApplication();
     std::filesystem::current_path(previous);
+    setProgressPlatform(nullptr);
     EXPECT_EQ(exitCode, 0);
+    EXPECT_NE(core.candidates, nullptr);
     EXPECT_NE(log.text().find("Configuration dump:\r\n"), std::string::npos);
     EXPECT_NE(log.text().find("Main loop finished\r\n"), std::string::npos);
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "scenery_writer.h"
 #include "support/child_process.h"
 #include "support/temp_dir.h"
 #include "support/test_paths.h"
@@ -13,10 +14,25 @@ namespace {
 TEST(Startup, PrintsTheDumpAndStopsCleanlyOnAControlEvent) {
     TempDir dir;
     writeFile(dir.path() / "kestrel.ini", "[KestrelConfig]\r\nLogLevel=4\r\nUpdateInterval=100\r\n");
+    // The loop needs an airport: a library in the working folder, where the scenery is looked for
+    // while the simulator folder is unknown (not under Wine, see database_test.cpp).
+    sceneryw::LibraryDef library;
+    library.areas.resize(1);
+    library.areas[0].local = "Scenery\\World";
+    library.areas[0].files.resize(1);
+    library.areas[0].files[0].name = "WORLD";
+    library.areas[0].files[0].airports.resize(1);
+    library.areas[0].files[0].airports[0].ident = "KSFO";
+    std::string error;
+    ASSERT_TRUE(sceneryw::writeSceneryLibrary(dir.path(), library, error)) << error;
     ChildProcess kestrel;
     ASSERT_TRUE(kestrel.start(builtProgram("kestrel"), {}, dir.path().string()));
     ASSERT_TRUE(kestrel.waitForOutput("forceFsPathToUNC=0\r\n", 30000)) << kestrel.output();
-    // The handler is registered just after the dump; give the loop a moment to be running.
+    if (!runningUnderWine()) {
+        ASSERT_TRUE(kestrel.waitForOutput("Successfully imported 1 airport infos from scenery.\r\n", 30000))
+            << kestrel.output();
+    }
+    // The handler is registered just after the database; give the loop a moment to be running.
     platformSleep(500);
     bool delivered = kestrel.requestStop();
     if (!delivered && runningUnderWine())
