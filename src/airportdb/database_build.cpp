@@ -24,9 +24,12 @@ uint32_t buildDatabase() {
         progressLayerDone();
     }
 
+    // airportAt gives null past the live entries: a table released by an earlier build keeps its count
+    // until the next insertion.
     const uint32_t airports = airportCount();
     for (uint32_t i = 0; i < airports; ++i) {
         Airport* a = airportAt(i);
+        if (!a) break;
         finaliseRunways(a);
         writeDatabaseRecord(a);
         traceAirport(nullptr, a);

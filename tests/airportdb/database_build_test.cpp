@@ -304,6 +304,19 @@ TEST_F(DatabaseBuildTest, SceneryWithoutAirports) {
     EXPECT_EQ(progressRecorder.events.front(), "open");  // built again
 }
 
+TEST_F(DatabaseBuildTest, AnEmptyBuildAfterAnotherInTheSameProcess) {
+    LibraryDef library;
+    library.areas = {area(1, 1, "World", {airportAt("W1", 1, 1), airportAt("W2", 2, 2)})};
+    write(library);
+    EXPECT_EQ(loadOrBuildDatabase(), 2u);
+    // The released table still counts two airports; the next build must not take them for its own.
+    library.areas[0].files[0].airports.clear();
+    write(library);
+    std::filesystem::remove(dir.path() / "kestrel.dat");
+    EXPECT_EQ(loadOrBuildDatabase(), 0u);
+    EXPECT_EQ(database().size(), 4u + 16u * 2u);
+}
+
 TEST_F(DatabaseBuildTest, ChangedLayerOrDamagedFileIsRebuiltAndThenLoaded) {
     LibraryDef library;
     library.areas = {area(1, 3, "High", {airportAt("HI1", 1, 1)}),
