@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -13,6 +14,7 @@
 #include "core/run.h"
 #include "platform/platform.h"
 #include "scenery_writer.h"
+#include "simlink/base_dir.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 
@@ -184,8 +186,7 @@ const ProgressPlatform kSilentProgress{
 TEST_F(MainLoopTest, StopBeforeTheLoopEndsTheRunWithExitCodeZero) {
     TempDir dir;
     writeFile(dir.path() / "kestrel.ini", "[KestrelConfig]\r\nLogLevel=4\r\n");
-    // The run needs an airport before it reaches the loop: a library in the working folder, which is
-    // where the scenery is looked for while the simulator folder is unknown.
+    // The run needs an airport before it reaches the loop: a library in the simulator folder.
     sceneryw::LibraryDef library;
     library.areas.resize(1);
     library.areas[0].local = "Scenery\\World";
@@ -195,6 +196,9 @@ TEST_F(MainLoopTest, StopBeforeTheLoopEndsTheRunWithExitCodeZero) {
     library.areas[0].files[0].airports[0].ident = "KSFO";
     std::string error;
     ASSERT_TRUE(sceneryw::writeSceneryLibrary(dir.path(), library, error)) << error;
+    const std::string base = sceneryw::programPath(dir.path()) + "\\";
+    ASSERT_LT(base.size(), sizeof basedir);
+    std::strcpy(basedir, base.c_str());
     setProgressPlatform(&kSilentProgress);
     std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(dir.path());
@@ -203,10 +207,30 @@ TEST_F(MainLoopTest, StopBeforeTheLoopEndsTheRunWithExitCodeZero) {
     int exitCode = runApplication();
     std::filesystem::current_path(previous);
     setProgressPlatform(nullptr);
+    basedir[0] = '\0';
     EXPECT_EQ(exitCode, 0);
     EXPECT_NE(core.candidates, nullptr);
     EXPECT_NE(log.text().find("Configuration dump:\r\n"), std::string::npos);
     EXPECT_NE(log.text().find("Main loop finished\r\n"), std::string::npos);
+}
+
+TEST_F(MainLoopTest, NoAirportEndsTheRunWithExitCodeOneBeforeTheLoop) {
+    TempDir dir;  // a simulator folder without scenery.cfg: no layer, no airport
+    const std::string base = sceneryw::programPath(dir.path()) + "\\";
+    ASSERT_LT(base.size(), sizeof basedir);
+    std::strcpy(basedir, base.c_str());
+    setProgressPlatform(&kSilentProgress);
+    std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    LogCapture log(4);
+    int exitCode = runApplication();
+    std::filesystem::current_path(previous);
+    setProgressPlatform(nullptr);
+    basedir[0] = '\0';
+    EXPECT_EQ(exitCode, 1);
+    EXPECT_EQ(core.candidates, nullptr);
+    EXPECT_NE(log.text().find("No airports in database!\r\n"), std::string::npos);
+    EXPECT_EQ(log.text().find("Main loop finished"), std::string::npos);
 }
 
 }  // namespace

@@ -13,9 +13,18 @@ if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
 fi
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"; type wine_env_stop >/dev/null 2>&1 && wine_env_stop' EXIT
+# kestrel needs an airport before it registers its handler. Until the simulator link tells it the
+# simulator folder, it names scenery.cfg without a folder, and the private-profile functions look for
+# such a file in the Windows folder; the areas and BGL files are found relative to the working folder.
+windows_cfg=$WINEPREFIX/drive_c/windows/scenery.cfg
+trap 'rm -rf "$work"; rm -f "$windows_cfg"; type wine_env_stop >/dev/null 2>&1 && wine_env_stop' EXIT
 printf '[KestrelConfig]\r\nLogLevel=4\r\nUpdateInterval=100\r\n' >"$work/kestrel.ini"
 cd "$work"
+printf '%s\n' 'area,layer,file,ident,name,latitude,longitude,elevation,tower_latitude,tower_longitude,tower_altitude,runways,frequencies,deletions' \
+    'Scenery\World,1,WORLD,KSFO,San Francisco,37.62,-122.37,4,,,,,,' >airports.csv
+/usr/lib/wine/wine64 "$(dirname "$exe")/kestrel-scenery.exe" --quiet airports.csv . >/dev/null 2>&1 </dev/null ||
+    { echo "FAIL: kestrel-scenery.exe could not write the scenery library"; exit 1; }
+cp scenery.cfg "$windows_cfg"
 /usr/lib/wine/wine64 "$exe" >out.txt 2>err.txt </dev/null &
 pid=$!
 
@@ -28,12 +37,13 @@ fail() {
 }
 
 # Generous waits: Wine starts slowly on a loaded machine.
+ready='Successfully imported 1 airport infos from scenery.'
 for _ in $(seq 1 900); do
-    grep -q 'forceFsPathToUNC=0' out.txt && break
+    grep -q "$ready" out.txt && break
     sleep 0.1
 done
-grep -q 'forceFsPathToUNC=0' out.txt || fail "no configuration dump within 90 s"
-sleep 2  # the handler is registered just after the dump
+grep -q "$ready" out.txt || fail "no database within 90 s"
+sleep 2  # the handler is registered just after the database
 kill -INT "$pid"
 for _ in $(seq 1 300); do
     kill -0 "$pid" 2>/dev/null || break
@@ -48,4 +58,4 @@ hex() { od -An -tx1 | tr -d ' \n'; }
 [ "$(tail -c 20 out.txt | hex)" = "$(printf 'Main loop finished\r\n' | hex)" ] ||
     fail "output does not end with 'Main loop finished' CR LF"
 grep -q $'\r\r' out.txt && fail "stdout holds CR CR LF: not in binary mode"
-echo "PASS: kestrel.exe printed the dump, stopped on Ctrl+C with exit code 0"
+echo "PASS: kestrel.exe printed the dump, built its database, stopped on Ctrl+C with exit code 0"
