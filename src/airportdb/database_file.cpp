@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstdio>
+#include <cstring>
 #include <new>
 
 #include "airportdb/airport_dump.h"
@@ -28,6 +29,7 @@ void abandonWrite(const char* reason) {
     releaseErrorText(error);
     platformCloseHandle(databaseFile.databaseHandle);
     databaseFile.databaseHandle = kInvalidHandle;
+    databaseFile.pendingBytes = 0;
     platformDeleteFile(databaseFile.temporaryPath);
 }
 
@@ -38,6 +40,13 @@ int writeAll(const void* bytes, uint32_t size) {
     if (platformWriteFile(databaseFile.databaseHandle, bytes, size, &written) && written == size) return 1;
     abandonWrite("writing");
     return 0;
+}
+
+// Writes the buffered records; 0 when that failed (the write is then abandoned).
+int flushRecords() {
+    const uint32_t size = databaseFile.pendingBytes;
+    databaseFile.pendingBytes = 0;
+    return size == 0 || writeAll(databaseFile.pending, size);
 }
 
 int writeHeaderWord(uint32_t word) {
@@ -118,6 +127,7 @@ uint32_t loadRecords(PlatformHandle file) {
 
 int openDatabaseForWrite() {
     databaseFile.databaseHandle = kInvalidHandle;
+    databaseFile.pendingBytes = 0;
     std::snprintf(databaseFile.temporaryPath, sizeof databaseFile.temporaryPath, "%s.tmp", core.databasePath);
     PlatformHandle file = platformCreateFileForWriting(databaseFile.temporaryPath);
     if (file == kInvalidHandle) {
@@ -141,11 +151,14 @@ int openDatabaseForWrite() {
 
 void writeDatabaseRecord(const Airport* airport) {
     if (databaseFile.databaseHandle == kInvalidHandle) return;
-    writeAll(airport, kDatabaseRecordSize);
+    if (databaseFile.pendingBytes + kDatabaseRecordSize > sizeof databaseFile.pending && !flushRecords())
+        return;
+    std::memcpy(databaseFile.pending + databaseFile.pendingBytes, airport, kDatabaseRecordSize);
+    databaseFile.pendingBytes += kDatabaseRecordSize;
 }
 
 void finishDatabaseFile(uint32_t recordCount) {
-    if (databaseFile.databaseHandle == kInvalidHandle) return;
+    if (databaseFile.databaseHandle == kInvalidHandle || !flushRecords()) return;
     if (recordCount > kDatabaseMaxRecords) {
         // More would spill into the version byte.
         logMessage(2,

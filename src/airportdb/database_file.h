@@ -19,6 +19,7 @@ constexpr uint32_t kDatabaseHeaderWord = kDatabaseVersion << 24;  // version 2, 
 constexpr uint32_t kDatabaseMaxRecords = 0xFFFFFF;                // the count has 24 bits
 constexpr uint32_t kDatabaseRecordSize = 88;
 constexpr uint32_t kDatabaseDigestSize = 16;
+constexpr uint32_t kDatabaseWriteBuffer = 65536;  // records are written in blocks of this many bytes
 
 // The state of the file being written or read.
 struct DatabaseFile {
@@ -27,6 +28,9 @@ struct DatabaseFile {
     PlatformHandle databaseHandle = kInvalidHandle;
     // Where the file is written until it is complete: databasePath with ".tmp" appended.
     char temporaryPath[kPathBufferSize + 8] = {};
+    // Records not yet written: tens of thousands of 88-byte writes would cost more than the import.
+    uint32_t pendingBytes = 0;
+    uint8_t pending[kDatabaseWriteBuffer] = {};
 };
 
 extern DatabaseFile databaseFile;
@@ -36,7 +40,8 @@ extern DatabaseFile databaseFile;
 // handle is then invalid and nothing is left on disk).
 int openDatabaseForWrite();
 
-// Appends the record's 88 bytes while a file is being written.
+// Appends the record's 88 bytes while a file is being written (through a buffer that
+// finishDatabaseFile empties).
 void writeDatabaseRecord(const Airport* airport);
 
 // Writes the record count into the header, closes the file and renames it to databasePath. A failed

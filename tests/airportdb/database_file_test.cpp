@@ -106,10 +106,9 @@ TEST_F(DatabaseFileTest, WrittenBytesAreHeaderDigestsAndRecords) {
     ASSERT_EQ(openDatabaseForWrite(), 1);
     // Until it is complete the file has its temporary name, and its header announces no records.
     EXPECT_FALSE(std::filesystem::exists(databaseFilePath()));
+    EXPECT_EQ(readFile(temporaryFilePath()), headerWord(0x02000000) + digests());
     writeDatabaseRecord(&a);
     writeDatabaseRecord(&b);
-    EXPECT_EQ(readFile(temporaryFilePath()),
-              headerWord(0x02000000) + digests() + recordText(a) + recordText(b));
     finishDatabaseFile(2);
     EXPECT_EQ(databaseFile.databaseHandle, kInvalidHandle);
     EXPECT_FALSE(std::filesystem::exists(temporaryFilePath()));
@@ -261,10 +260,14 @@ TEST_F(DatabaseFileTest, FailedWriteLeavesNoFileAndThePreviousOneAlone) {
     ASSERT_NE(databaseFile.databaseHandle, kInvalidHandle);
 
     LogCapture log(2);
+    uint32_t written = 1;
+    while (databaseFile.databaseHandle != kInvalidHandle && written < 10000) {
+        writeDatabaseRecord(&a);
+        ++written;
+    }
+    EXPECT_LT(written, 10000u);  // the failure is found while the build still writes records
     writeDatabaseRecord(&a);
-    EXPECT_EQ(databaseFile.databaseHandle, kInvalidHandle);
-    writeDatabaseRecord(&a);
-    finishDatabaseFile(2);
+    finishDatabaseFile(written);
     EXPECT_EQ(log.text().rfind(
                   "Error while writing database file " + std::string(core.databasePath) + ", error was: ", 0),
               0u);
@@ -272,6 +275,20 @@ TEST_F(DatabaseFileTest, FailedWriteLeavesNoFileAndThePreviousOneAlone) {
     EXPECT_EQ(log.text().substr(log.text().size() - 31), ". The database is not stored.\r\n");
     EXPECT_FALSE(std::filesystem::exists(temporaryFilePath()));
     EXPECT_EQ(readFile(databaseFilePath()), "previous");
+}
+
+TEST_F(DatabaseFileTest, WriteFailureAtTheEndLeavesNoFile) {
+    ASSERT_EQ(openDatabaseForWrite(), 1);
+    const Airport a = finalAirport("AAA", 1, 1);
+    writeDatabaseRecord(&a);
+    platformCloseHandle(databaseFile.databaseHandle);
+    databaseFile.databaseHandle = platformOpenFileForReading(databaseFile.temporaryPath);
+    LogCapture log(2);
+    finishDatabaseFile(1);  // the record still to be written fails
+    EXPECT_EQ(occurrences(log.text(), "Error while writing database file"), 1u);
+    EXPECT_EQ(databaseFile.databaseHandle, kInvalidHandle);
+    EXPECT_FALSE(std::filesystem::exists(temporaryFilePath()));
+    EXPECT_FALSE(std::filesystem::exists(databaseFilePath()));
 }
 
 TEST_F(DatabaseFileTest, UnfinishedOrOversizedBuildsNeverReplaceTheFile) {
