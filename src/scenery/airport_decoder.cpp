@@ -151,7 +151,7 @@ void deleteFrequency(uint32_t entry, Airport* a) {
 
 void decodeIdent(uint32_t packed, char* ident) {
     uint32_t n = packed >> 5;
-    for (int position = kIdentDigits - 1; position >= 0; --position) {
+    for (int position = static_cast<int>(kIdentDigits) - 1; position >= 0; --position) {
         ident[position] = identChar(n % 38);
         n /= 38;
     }
