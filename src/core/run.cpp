@@ -1,7 +1,9 @@
 #include "core/run.h"
 
 #include <cstdio>
+#include <new>
 
+#include "airportdb/database_build.h"
 #include "core/config.h"
 #include "core/core_state.h"
 #include "core/log.h"
@@ -53,6 +55,16 @@ int runApplication() {
     configLoad(core.config, core.settingsPath);
 
     if (!determineBaseDir()) {
+        logMessage(0, "%s", kInitFailed);
+        return 1;
+    }
+
+    const uint32_t airports = loadOrBuildDatabase();
+    if (airports == 0) return 1;  // loadOrBuildDatabase has said why
+    // Every airport stands twice in the spatial index, so a search can report it twice.
+    core.candidates = new (std::nothrow) Airport*[2 * static_cast<size_t>(airports)];
+    if (!core.candidates) {
+        logMessage(0, "Out of memory for the tower search's list of %u airports", airports);
         logMessage(0, "%s", kInitFailed);
         return 1;
     }

@@ -6,7 +6,9 @@
 #include <string>
 
 #include "core/core_state.h"
+#include "core/progress.h"
 #include "core/run.h"
+#include "scenery_writer.h"
 #include "simlink/base_dir.h"
 #include "simlink/fake_transport.h"
 #include "simlink/ipc_client.h"
@@ -15,6 +17,33 @@
 #include "support/temp_dir.h"
 
 namespace {
+
+// A display that shows nothing and does not hold the build for its final 2.5 seconds.
+const ProgressPlatform kSilentProgress{
+    [] {},
+    [] { return 1; },
+    [](ProgressText, const char*) {},
+    [](uint16_t) {},
+    [](uint16_t) {},
+    [] {},
+    [] {},
+    [] {},
+    [] { return 0u; },
+    [](uint32_t) {},
+};
+
+// One airport in the simulator folder, so the run gets past its database.
+void writeOneAirport(const std::filesystem::path& simFolder) {
+    sceneryw::LibraryDef library;
+    library.areas.resize(1);
+    library.areas[0].local = "Scenery\\World";
+    library.areas[0].files.resize(1);
+    library.areas[0].files[0].name = "WORLD";
+    library.areas[0].files[0].airports.resize(1);
+    library.areas[0].files[0].airports[0].ident = "KSFO";
+    std::string error;
+    ASSERT_TRUE(sceneryw::writeSceneryLibrary(simFolder, library, error)) << error;
+}
 
 class RunTest : public ::testing::Test {
 protected:
@@ -28,8 +57,10 @@ protected:
         writeFile(dir.path() / "kestrel.ini", "[KestrelConfig]\r\nLogLevel=4\r\n");
         previous = std::filesystem::current_path();
         std::filesystem::current_path(dir.path());
+        setProgressPlatform(&kSilentProgress);
     }
     void TearDown() override {
+        setProgressPlatform(nullptr);
         std::filesystem::current_path(previous);
         ipcClose();
         removeFakeServer();
@@ -65,13 +96,24 @@ TEST_F(RunTest, InaccessibleSimulatorFolderEndsTheStart) {
         << log.text();
 }
 
+TEST_F(RunTest, NoAirportsEndTheStart) {
+    installFakeServer(server.get());
+    LogCapture log(5);
+    EXPECT_EQ(runApplication(), 1);
+    EXPECT_EQ(log.text().substr(log.text().size() - 26), "No airports in database!\r\n");
+    EXPECT_EQ(core.candidates, nullptr);
+}
+
 TEST_F(RunTest, StopBeforeTheLoopClosesTheLinkAndEndsWithExitCodeZero) {
+    writeOneAirport(dir.path() / "FS9");
     installFakeServer(server.get());
     core.stopRequested.set();
     LogCapture log(5);
     EXPECT_EQ(runApplication(), 0);
     EXPECT_NE(log.text().find("Configuration dump:\r\n"), std::string::npos);
     EXPECT_NE(log.text().find("FSUIPC returns basedir: "), std::string::npos);
+    EXPECT_NE(log.text().find("Successfully imported 1 airport infos from scenery.\r\n"), std::string::npos);
+    EXPECT_NE(core.candidates, nullptr);
     EXPECT_EQ(log.text().substr(log.text().size() - 20), "Main loop finished\r\n");
     EXPECT_EQ(ipcLink.view, nullptr);  // closed on the way out
 }

@@ -34,14 +34,15 @@ TEST(Startup, PrintsTheDumpAndStopsCleanlyOnAControlEvent) {
     f.writeSettings("[KestrelConfig]\r\nLogLevel=4\r\nUpdateInterval=100\r\n");
     ASSERT_TRUE(f.startSim());
     ASSERT_TRUE(f.startKestrel());
-    ASSERT_TRUE(f.kestrel.waitForOutput("Using FS base directory: ", 60000)) << f.kestrel.output();
+    ASSERT_TRUE(f.kestrel.waitForOutput("Successfully imported 1 airport infos from scenery.\r\n", 90000))
+        << f.kestrel.output();
     std::string started = f.kestrel.output();
     EXPECT_EQ(started.find("Configuration dump:\r\nlogLevel=4\r\n"), 0u) << started;
     EXPECT_NE(started.find("updateInterval=100\r\n"), std::string::npos);
     EXPECT_NE(started.find("FSUIPC returns basedir: " + f.simFolder() + "\r\n"), std::string::npos)
         << started;
-    // The handler is registered once the database is ready; give the loop a moment to be running.
-    platformSleep(1500);
+    // The handler is registered right after the database is ready; give the loop a moment to run.
+    platformSleep(500);
     bool delivered = f.kestrel.requestStop();
     if (!delivered && runningUnderWine())
         GTEST_SKIP() << "Wine cannot route a console control event to another process; "

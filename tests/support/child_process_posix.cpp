@@ -39,6 +39,16 @@ ChildProcess::~ChildProcess() {
 
 bool ChildProcess::start(const std::string& program, const std::vector<std::string>& arguments,
                          const std::string& workingDir) {
+    // A ChildProcess may run one program after another: the previous one is ended and forgotten.
+    kill();
+    if (impl_->outReader.joinable()) impl_->outReader.join();
+    if (impl_->errReader.joinable()) impl_->errReader.join();
+    impl_->pid = -1;
+    impl_->exited = false;
+    impl_->exitCode = -1;
+    impl_->out.clear();
+    impl_->err.clear();
+
     int outPipe[2], errPipe[2];
     if (pipe(outPipe) != 0) return false;
     if (pipe(errPipe) != 0) return false;

@@ -58,6 +58,17 @@ ChildProcess::~ChildProcess() {
 
 bool ChildProcess::start(const std::string& program, const std::vector<std::string>& arguments,
                          const std::string& workingDir) {
+    // A ChildProcess may run one program after another: the previous one is ended and forgotten.
+    kill();
+    if (impl_->outReader.joinable()) impl_->outReader.join();
+    if (impl_->errReader.joinable()) impl_->errReader.join();
+    if (impl_->info.hProcess) CloseHandle(impl_->info.hProcess);
+    if (impl_->info.hThread) CloseHandle(impl_->info.hThread);
+    impl_->info = PROCESS_INFORMATION{};
+    impl_->running = false;
+    impl_->out.clear();
+    impl_->err.clear();
+
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE outRead, outWrite, errRead, errWrite;
     if (!CreatePipe(&outRead, &outWrite, &inherit, 0)) return false;

@@ -1,0 +1,215 @@
+#include "airportdb/database_file.h"
+
+#include <bit>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "airportdb/airport_dump.h"
+#include "core/bytes.h"
+#include "core/log.h"
+#include "scenery/md5.h"
+#include "scenery/scenery_library.h"
+#include "tower/spatial_index.h"
+
+// Records go to and from the file as their in-memory bytes, which are the file's little-endian layout
+// (airport.h pins every offset).
+static_assert(std::endian::native == std::endian::little, "kestrel.dat records are stored as memory bytes");
+
+DatabaseFile databaseFile;
+
+namespace {
+
+// Ends a write that failed: reports it, closes and removes the unfinished file, so that it can never
+// be taken for a database later. The build goes on without a file.
+void abandonWrite(const char* reason) {
+    char* error = lastErrorText();
+    logMessage(2, "Error while %s database file %s, error was: %s. The database is not stored.", reason,
+               core.databasePath, error);
+    releaseErrorText(error);
+    platformCloseHandle(databaseFile.databaseHandle);
+    databaseFile.databaseHandle = kInvalidHandle;
+    databaseFile.pendingBytes = 0;
+    platformDeleteFile(databaseFile.temporaryPath);
+}
+
+// Writes `size` bytes to the file being written; on a failed or short write abandons it and returns 0.
+int writeAll(const void* bytes, uint32_t size) {
+    if (databaseFile.databaseHandle == kInvalidHandle) return 0;
+    uint32_t written = 0;
+    if (platformWriteFile(databaseFile.databaseHandle, bytes, size, &written) && written == size) return 1;
+    abandonWrite("writing");
+    return 0;
+}
+
+// Writes the buffered records; 0 when that failed (the write is then abandoned).
+int flushRecords() {
+    const uint32_t size = databaseFile.pendingBytes;
+    databaseFile.pendingBytes = 0;
+    return size == 0 || writeAll(databaseFile.pending, size);
+}
+
+int writeHeaderWord(uint32_t word) {
+    uint8_t bytes[4];
+    putU32(bytes, word);
+    return writeAll(bytes, sizeof bytes);
+}
+
+// Reads exactly `size` bytes; 0 on a failed or short read.
+int readExactly(PlatformHandle file, void* buffer, uint32_t size) {
+    uint32_t got = 0;
+    return platformReadFile(file, buffer, size, &got) && got == size ? 1 : 0;
+}
+
+uint32_t loadRecords(PlatformHandle file) {
+    uint8_t headerBytes[4] = {};
+    if (!readExactly(file, headerBytes, sizeof headerBytes)) return 0;
+    uint32_t header = 0;
+    readU32(ByteView{headerBytes, sizeof headerBytes}, 0, header);
+    if (header == 0) return 0;
+
+    const uint32_t version = header >> 24;
+    if (version < kDatabaseVersion) {
+        logMessage(3, "%s%s%s%s", "A datafile from a previous version of kestrel has been detected.\r\n",
+                   "Because of changes in the datafile layout, it needs to be rebuilt.\r\n",
+                   "If you want to take advantage of possible new options, please make\r\n",
+                   "sure you're using an up-to-date configuration file.");
+        return 0;
+    }
+    if (version > kDatabaseVersion) {
+        logMessage(2, "%s%s%s", "A datafile from a NEWER version of kestrel has been detected.\r\n",
+                   "Because kestrel will not be able to work with this file, the datafile ",
+                   "has to be rebuilt.\r\n");
+        return 0;
+    }
+    const uint32_t count = header & kDatabaseMaxRecords;
+    if (count == 0) return 0;  // an interrupted or empty build
+    if (!checkDigests()) return 0;
+
+    // The layer count is not stored, and the record block is used in place: only a file of exactly the
+    // expected length can hold the digests and records where they are read from.
+    const uint64_t expected = 4 + kDatabaseDigestSize * (1 + static_cast<uint64_t>(layerList.layerCount)) +
+                              static_cast<uint64_t>(kDatabaseRecordSize) * count;
+    uint64_t size = 0;
+    if (!platformFileSize(file, &size) || size != expected) {
+        logMessage(
+            3,
+            "The datafile %s is %llu bytes long, but %u airports and %d scenery layers take %llu bytes. "
+            "It has to be rebuilt.",
+            core.databasePath, static_cast<unsigned long long>(size), count,
+            static_cast<int>(layerList.layerCount), static_cast<unsigned long long>(expected));
+        return 0;
+    }
+
+    // The block holds the loaded records for the rest of the run.
+    Airport* records = new (std::nothrow) Airport[count];
+    if (!records) {
+        logMessage(2, "Not enough memory to load %u airports from %s. The database is rebuilt.", count,
+                   core.databasePath);
+        return 0;
+    }
+    if (!readExactly(file, records, count * kDatabaseRecordSize)) {
+        char* error = lastErrorText();
+        logMessage(2, "Unable to read the airports of %s, error was: %s. The database is rebuilt.",
+                   core.databasePath, error);
+        releaseErrorText(error);
+        delete[] records;
+        return 0;
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        dumpAirport(&records[i], 5);
+        spatialIndexAdd(&records[i]);
+    }
+    return count;
+}
+
+}  // namespace
+
+int openDatabaseForWrite() {
+    databaseFile.databaseHandle = kInvalidHandle;
+    databaseFile.pendingBytes = 0;
+    std::snprintf(databaseFile.temporaryPath, sizeof databaseFile.temporaryPath, "%s.tmp", core.databasePath);
+    PlatformHandle file = platformCreateFileForWriting(databaseFile.temporaryPath);
+    if (file == kInvalidHandle) {
+        char* error = lastErrorText();
+        logMessage(2, "Invalid file handle while opening database file %s for writing, error was: %s.",
+                   core.databasePath, error);
+        releaseErrorText(error);
+        return 0;
+    }
+    databaseFile.databaseHandle = file;
+
+    if (!writeHeaderWord(kDatabaseHeaderWord)) return 0;
+    if (!writeAll(layerList.sceneryCfgDigest.bytes, kDatabaseDigestSize)) return 0;
+    for (int32_t i = 0; i < layerList.layerCount; ++i) {
+        const Digest* digest = layerList.layerDigests ? layerList.layerDigests[i] : nullptr;
+        const Digest none{};
+        if (!writeAll((digest ? digest : &none)->bytes, kDatabaseDigestSize)) return 0;
+    }
+    return 1;
+}
+
+void writeDatabaseRecord(const Airport* airport) {
+    if (databaseFile.databaseHandle == kInvalidHandle) return;
+    if (databaseFile.pendingBytes + kDatabaseRecordSize > sizeof databaseFile.pending && !flushRecords())
+        return;
+    std::memcpy(databaseFile.pending + databaseFile.pendingBytes, airport, kDatabaseRecordSize);
+    databaseFile.pendingBytes += kDatabaseRecordSize;
+}
+
+void finishDatabaseFile(uint32_t recordCount) {
+    if (databaseFile.databaseHandle == kInvalidHandle || !flushRecords()) return;
+    if (recordCount > kDatabaseMaxRecords) {
+        // More would spill into the version byte.
+        logMessage(2,
+                   "%u airports are more than the %u a database file can hold. The database is not stored.",
+                   recordCount, kDatabaseMaxRecords);
+        platformCloseHandle(databaseFile.databaseHandle);
+        databaseFile.databaseHandle = kInvalidHandle;
+        platformDeleteFile(databaseFile.temporaryPath);
+        return;
+    }
+    if (!platformRewindFile(databaseFile.databaseHandle)) {
+        abandonWrite("rewinding");
+        return;
+    }
+    if (!writeHeaderWord(kDatabaseHeaderWord | recordCount)) return;
+    platformCloseHandle(databaseFile.databaseHandle);
+    databaseFile.databaseHandle = kInvalidHandle;
+    if (!platformReplaceFile(databaseFile.temporaryPath, core.databasePath)) {
+        char* error = lastErrorText();
+        logMessage(2,
+                   "Unable to replace database file %s with %s, error was: %s. The database is not stored.",
+                   core.databasePath, databaseFile.temporaryPath, error);
+        releaseErrorText(error);
+        platformDeleteFile(databaseFile.temporaryPath);
+    }
+}
+
+int checkDigests() {
+    const PlatformHandle file = databaseFile.databaseHandle;
+    Digest stored;
+    if (!readExactly(file, stored.bytes, sizeof stored.bytes)) return 0;
+    if (!digestsEqual(stored, layerList.sceneryCfgDigest)) {
+        logMessage(4, "scenery.cfg has changed, requesting database rebuild");
+        return 0;
+    }
+    logMessage(5, "scenery.cfg has not changed");
+    for (int32_t i = 0; i < layerList.layerCount; ++i) {
+        if (!readExactly(file, stored.bytes, sizeof stored.bytes)) return 0;
+        const Digest* current = layerList.layerDigests ? layerList.layerDigests[i] : nullptr;
+        if (!current || !digestsEqual(stored, *current)) {
+            logMessage(4, "Layer at index %d has changed, requesting database rebuild", static_cast<int>(i));
+            return 0;
+        }
+        logMessage(5, "layer %d has not changed", static_cast<int>(i));
+    }
+    return 1;
+}
+
+uint32_t loadDatabase() {
+    const uint32_t count = loadRecords(databaseFile.databaseHandle);
+    platformCloseHandle(databaseFile.databaseHandle);
+    databaseFile.databaseHandle = kInvalidHandle;
+    return count;
+}

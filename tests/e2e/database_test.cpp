@@ -1,0 +1,99 @@
+// The real kestrel program builds its airport database from the simulator's scenery library, caches it
+// in kestrel.dat, loads it on the next start, and ends with exit code 1 when there is no airport.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "e2e/e2e_fixture.h"
+
+namespace {
+
+using namespace sceneryw;
+
+constexpr int kTimeoutMs = 90000;
+
+AirportDef airportAt(const std::string& ident, double lat, double lon) {
+    AirportDef def;
+    def.ident = ident;
+    def.name = ident + " airport";
+    def.latitude = lat;
+    def.longitude = lon;
+    return def;
+}
+
+class DatabaseStartup : public ::testing::Test {
+protected:
+    void SetUp() override {
+        f.writeSettings("[KestrelConfig]\r\nLogLevel=4\r\n");
+        ASSERT_TRUE(f.startSim());
+    }
+
+    // Runs kestrel until `needle` is printed, then ends it; returns the output.
+    std::string runUntil(const std::string& needle, const std::vector<std::string>& arguments = {}) {
+        EXPECT_TRUE(f.startKestrel(arguments));
+        EXPECT_TRUE(f.kestrel.waitForOutput(needle, kTimeoutMs)) << f.kestrel.output();
+        f.kestrel.kill();
+        return f.kestrel.output();
+    }
+
+    std::string database() const { return readFile(f.workFile("kestrel.dat")); }
+
+    FlightFixture f;
+};
+
+TEST_F(DatabaseStartup, BuildsTheDatabaseOnceAndLoadsItAfterwards) {
+    AreaDef world;
+    world.local = "Scenery\\World";
+    world.layer = 10;
+    world.files.resize(1);
+    world.files[0].name = "WORLD";
+    world.files[0].airports = {airportAt("KSFO", 37.62, -122.37), airportAt("KOAK", 37.72, -122.22)};
+    AreaDef addon = world;
+    addon.local = "Addon Scenery\\Bay";
+    addon.layer = 20;
+    addon.files[0].airports = {airportAt("KSFO", 37.62, -122.37), airportAt("KSJC", 37.36, -121.93)};
+    LibraryDef library;
+    library.areas = {world, addon};
+    f.writeScenery(library);
+
+    std::string out = runUntil("Successfully imported 3 airport infos from scenery.\r\n");
+    EXPECT_NE(out.find("Found an existing entry for KSFO\r\n"), std::string::npos);
+    const std::string built = database();
+    EXPECT_EQ(built.size(), 4u + 16u * 3u + 88u * 3u);
+    EXPECT_EQ(built.substr(0, 4), std::string("\x03\x00\x00\x02", 4));
+    EXPECT_FALSE(std::filesystem::exists(f.workFile("kestrel.dat.tmp")));
+
+    out = runUntil("Successfully loaded 3 airport infos from database.\r\n");
+    EXPECT_EQ(out.find("Successfully imported"), std::string::npos);
+
+    // A traced airport is built from the scenery and leaves the file alone.
+    out = runUntil("Successfully imported 3 airport infos from scenery.\r\n", {"kSfO"});
+    EXPECT_EQ(out.find("Debugging airport: kSfO\r\n"), 0u);
+    EXPECT_NE(out.find("\r\nFINAL RESULT FOR KSFO (KSFO airport)\r\n"), std::string::npos);
+    EXPECT_EQ(database(), built);
+
+    // A new file in a layer changes its index: noticed, the database rebuilt and cached again. (The BGL
+    // files themselves are not digested.)
+    addon.files.push_back(addon.files[0]);
+    addon.files[1].name = "EXTRA";
+    addon.files[1].airports = {airportAt("KPAO", 37.46, -122.11)};
+    library.areas = {world, addon};
+    f.writeScenery(library);
+    out = runUntil("Successfully imported 4 airport infos from scenery.\r\n");
+    EXPECT_NE(out.find("has changed, requesting database rebuild\r\n"), std::string::npos) << out;
+    EXPECT_EQ(database().size(), 4u + 16u * 3u + 88u * 4u);
+}
+
+TEST_F(DatabaseStartup, WithoutAnyAirportTheStartEndsWithExitCodeOne) {
+    ASSERT_TRUE(f.startKestrel());
+    int exitCode = -1;
+    ASSERT_TRUE(f.kestrel.waitForExit(kTimeoutMs, exitCode)) << f.kestrel.output();
+    EXPECT_EQ(exitCode, 1);
+    const std::string out = f.kestrel.output();
+    EXPECT_EQ(out.substr(out.size() - 26), "No airports in database!\r\n");
+    // The file of an empty build announces no records and is never loaded.
+    EXPECT_EQ(database(), std::string("\x00\x00\x00\x02", 4) + std::string(16, '\0'));
+}
+
+}  // namespace
