@@ -1,0 +1,140 @@
+// Flights with the real kestrel and the stand-in simulator: which tower kestrel picks, what it writes
+// into the simulator, and when it writes nothing.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "e2e/e2e_fixture.h"
+#include "platform/platform.h"
+
+namespace {
+
+using namespace sceneryw;
+
+constexpr int kTimeoutMs = 90000;
+
+AirportDef towered(const std::string& ident, const std::string& name, double lat, double mhz) {
+    AirportDef def;
+    def.ident = ident;
+    def.name = name;
+    def.latitude = lat;
+    def.longitude = 8.0;
+    def.elevationM = 400;
+    def.frequencies.push_back(Frequency{mhz, kComTower, ""});
+    return def;
+}
+
+// Four airports on the meridian 8 E: Alpha at 47.00 N, Bravo 6 nm north of it, Charlie 33 nm north,
+// Delta far away.
+LibraryDef fourAirports() {
+    AreaDef area;
+    area.local = "Scenery\\Test";
+    area.layer = 10;
+    area.files.resize(1);
+    area.files[0].name = "AIRPORTS";
+    area.files[0].airports = {
+        towered("AAAA", "Alpha Field", 47.00, 118.10), towered("BBBB", "Bravo", 47.10, 119.20),
+        towered("CCCC", "Charlie", 47.55, 120.30), towered("DDDD", "Delta", 48.30, 121.40)};
+    LibraryDef library;
+    library.areas.push_back(area);
+    return library;
+}
+
+class FlightTest : public ::testing::Test {
+protected:
+    void start(const std::string& settings, const std::string& scenario) {
+        f.writeScenery(fourAirports());
+        f.writeSettings("[KestrelConfig]\r\nLogLevel=4\r\nUpdateInterval=100\r\n" + settings);
+        f.writeScenario(scenario);
+        ASSERT_TRUE(f.startSim());
+        ASSERT_TRUE(f.startKestrel());
+    }
+
+    // The tower writes recorded so far, as (airport latitude, has zoom, line index).
+    struct TowerWrite {
+        double lat;
+        bool zoom;
+        double time;
+    };
+    std::vector<TowerWrite> towerWrites() const {
+        std::vector<TowerWrite> writes;
+        for (const std::string& line : f.records())
+            if (line.find("\"towerLat\"") != std::string::npos)
+                writes.push_back({recordField(line, "towerLat"), line.find("\"zoom\"") != std::string::npos,
+                                  recordField(line, "time")});
+        return writes;
+    }
+    std::vector<std::string> texts() const {
+        std::vector<std::string> shown;
+        for (const std::string& line : f.records()) {
+            size_t at = line.find("\"text\":\"");
+            if (at != std::string::npos)
+                shown.push_back(line.substr(at + 8, line.find('"', at + 8) - at - 8));
+        }
+        return shown;
+    }
+
+    FlightFixture f;
+};
+
+TEST_F(FlightTest, TheTowerFollowsTheRadioAndTheAltitudeLimit) {
+    start("",
+          // a matching tower within 30 nm beats the nearer Alpha
+          "0,47.01,8.0,500,119.20,118.10,0x80,1,0,0\n"
+          // Charlie's frequency, but Charlie is 32 nm away: the nearest airport wins
+          "4,47.01,8.0,500,120.30,118.10,0x80,1,0,0\n"
+          // above the altitude limit near Bravo: the tower moves, no text
+          "8,47.11,8.0,4000,121.00,118.10,0x80,1,0,0\n"
+          // paused, in a menu, not ready: nothing happens, wherever the aircraft is
+          "12,47.55,8.0,300,121.00,118.10,0x80,1,0,1\n"
+          "14,47.55,8.0,300,121.00,118.10,0x80,1,1,0\n"
+          "16,47.55,8.0,300,121.00,118.10,0x80,0,0,0\n"
+          // flying again near Charlie, on COM2 tuned to Charlie
+          "18,47.54,8.0,300,121.00,120.30,0x40,1,0,0\n"
+          "30,47.54,8.0,300,121.00,120.30,0x40,1,0,0\n");
+    ASSERT_GE(f.waitForRecord({"Tower @ CCCC (Charlie)"}, kTimeoutMs), 0) << f.kestrel.output();
+
+    std::vector<TowerWrite> writes = towerWrites();
+    ASSERT_EQ(writes.size(), 4u) << f.kestrel.output();
+    EXPECT_NEAR(writes[0].lat, 47.10, 1e-6);  // Bravo, by its frequency
+    EXPECT_NEAR(writes[1].lat, 47.00, 1e-6);  // Alpha, the nearest
+    EXPECT_NEAR(writes[2].lat, 47.10, 1e-6);  // Bravo, the nearest, high up
+    EXPECT_NEAR(writes[3].lat, 47.55, 1e-6);  // Charlie
+    for (const TowerWrite& w : writes)
+        EXPECT_TRUE(w.zoom);          // every write here is a change
+    EXPECT_GE(writes[3].time, 18.0);  // nothing while paused, in a menu or not ready
+    EXPECT_EQ(texts(), (std::vector<std::string>{"Tower @ BBBB (Bravo)", "Tower @ AAAA (Alpha Field)",
+                                                 "Tower @ CCCC (Charlie)"}));
+}
+
+TEST_F(FlightTest, AlwaysSetTowerRepeatsThePositionWithoutZoomOrText) {
+    start("AlwaysSetTower=1\r\n",
+          "0,47.01,8.0,500,121.00,121.00,0x80,1,0,0\n60,47.01,8.0,500,121.00,121.00,0x80,1,0,0\n");
+    std::vector<TowerWrite> writes;
+    for (int waited = 0; waited < kTimeoutMs && writes.size() < 4; waited += 100) {
+        platformSleep(100);
+        writes = towerWrites();
+    }
+    ASSERT_GE(writes.size(), 4u) << f.kestrel.output();
+    EXPECT_TRUE(writes[0].zoom);
+    for (size_t i = 1; i < writes.size(); ++i) {
+        EXPECT_NEAR(writes[i].lat, 47.00, 1e-6);
+        EXPECT_FALSE(writes[i].zoom) << i;
+    }
+    EXPECT_EQ(texts(), (std::vector<std::string>{"Tower @ AAAA (Alpha Field)"}));
+}
+
+TEST_F(FlightTest, ASimulatorRestartedInMidFlightIsReconnected) {
+    start("", "0,47.01,8.0,500,121.00,121.00,0x80,1,0,0\n600,47.01,8.0,500,121.00,121.00,0x80,1,0,0\n");
+    ASSERT_GE(f.waitForRecord({"Tower @ AAAA"}, kTimeoutMs), 0) << f.kestrel.output();
+    f.stopSim();
+    // Meanwhile the aircraft flew on to Charlie.
+    f.writeScenario("0,47.54,8.0,500,121.00,121.00,0x80,1,0,0\n600,47.54,8.0,500,121.00,121.00,0x80,1,0,0\n");
+    ASSERT_TRUE(f.kestrel.waitForOutput("FSUIPC connection failed: ", kTimeoutMs)) << f.kestrel.output();
+    ASSERT_TRUE(f.startSim());
+    ASSERT_GE(f.waitForRecord({"Tower @ CCCC"}, kTimeoutMs), 0) << f.kestrel.output();
+}
+
+}  // namespace
