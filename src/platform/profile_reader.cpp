@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -88,6 +89,40 @@ bool readWholeFile(const char* path, std::string& out) {
     return true;
 }
 
+// The last file read, parsed. The scenery library is probed with thousands of lookups in one file, so
+// the file is parsed again only when its size or modification time changed (as the Windows reader
+// caches its files).
+struct ParsedProfile {
+    std::string path;
+    uintmax_t size = 0;
+    std::filesystem::file_time_type modified;
+    std::string text;
+    std::vector<ProfileSection> sections;  // views into `text`
+};
+
+// The parsed file at `path`, or null when it cannot be read.
+const ParsedProfile* parsedProfile(const char* path) {
+    static ParsedProfile cache;
+    std::error_code error;
+    const uintmax_t size = std::filesystem::file_size(path, error);
+    const auto modified =
+        error ? std::filesystem::file_time_type{} : std::filesystem::last_write_time(path, error);
+    if (!error && !cache.path.empty() && cache.path == path && cache.size == size &&
+        cache.modified == modified)
+        return &cache;
+    std::string text;
+    if (!readWholeFile(path, text)) {
+        cache.path.clear();
+        return nullptr;
+    }
+    cache.path = error ? std::string() : std::string(path);  // unknown size or time: never reused
+    cache.size = size;
+    cache.modified = modified;
+    cache.text = std::move(text);
+    cache.sections = parseProfile(cache.text);
+    return &cache;
+}
+
 // Copies at most size - 1 characters and a NUL; returns the number copied.
 uint32_t copyLimited(char* out, uint32_t size, std::string_view text) {
     size_t n = text.size() < size - 1 ? text.size() : size - 1;
@@ -126,12 +161,12 @@ uint32_t profileReadString(const char* section, const char* key, const char* def
     if (!out || size == 0) return 0;
     std::string_view def = defaultWithoutTrailingSpaces(defaultValue);
 
-    std::string text;
-    if (!readWholeFile(path, text)) return copyLimited(out, size, def);
+    const ParsedProfile* profile = parsedProfile(path);
+    if (!profile) return copyLimited(out, size, def);
 
     std::string_view wantedSection = trimmed(section ? section : "");
     std::string_view wantedKey = trimmed(key ? key : "");
-    for (const ProfileSection& s : parseProfile(text)) {
+    for (const ProfileSection& s : profile->sections) {
         if (!equalsIgnoringCase(s.name, wantedSection)) continue;
         // Only the first section of that name is searched.
         for (const ProfileKey& k : s.keys) {

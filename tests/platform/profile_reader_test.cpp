@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <string>
 
 #include "platform/platform.h"
@@ -37,6 +39,20 @@ TEST(ProfileReader, ZeroSizedBufferIsLeftAlone) {
     char buffer[4] = {'#', '#', '#', '#'};
     EXPECT_EQ(profileReadString("S", "k", "", buffer, 0, dir.file("a.ini").c_str()), 0u);
     EXPECT_EQ(buffer[0], '#');
+}
+
+TEST(ProfileReader, AChangedFileIsReadAgain) {
+    TempDir dir;
+    std::string path = dir.file("changing.ini");
+    writeFile(path, "[S]\nk=1\n");
+    EXPECT_EQ(profileReadInt("S", "k", 0, path.c_str()), 1u);
+    writeFile(path, "[S]\nk=22\n");  // another size
+    EXPECT_EQ(profileReadInt("S", "k", 0, path.c_str()), 22u);
+    writeFile(path, "[S]\nk=33\n");  // the same size, another modification time
+    std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + std::chrono::seconds(5));
+    EXPECT_EQ(profileReadInt("S", "k", 0, path.c_str()), 33u);
+    std::filesystem::remove(path);
+    EXPECT_EQ(profileReadInt("S", "k", 7, path.c_str()), 7u);
 }
 
 TEST(ProfileReader, IntegerTextRule) {
