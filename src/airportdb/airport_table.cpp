@@ -1,11 +1,21 @@
 #include "airportdb/airport_table.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "core/log.h"
 
 AirportTable airportTable;
+
+// Identifiers packed into 64-bit keys (seven bytes at most, zero-filled after the NUL), in an
+// open-addressing table kept at most half full.
+struct AirportIdentIndex {
+    std::vector<Airport*> slots;
+    std::vector<uint64_t> keys;
+    size_t used = 0;
+};
 
 namespace {
 
@@ -26,12 +36,121 @@ uint32_t liveCount() {
     return airportTable.entries ? airportTable.count : 0;
 }
 
+// The length of `text` up to its NUL, counting no further than `limit`.
+size_t boundedLength(const char* text, size_t limit) {
+    size_t n = 0;
+    while (n < limit && text[n] != '\0')
+        ++n;
+    return n;
+}
+
+// An identifier of at most seven bytes as a key; the bytes after its end are zero.
+uint64_t packIdent(const char* ident, size_t length) {
+    uint64_t key = 0;
+    for (size_t i = 0; i < length; ++i)
+        key |= static_cast<uint64_t>(static_cast<unsigned char>(ident[i])) << (8 * i);
+    return key;
+}
+
+uint64_t identKey(const Airport* a) {
+    return packIdent(a->ident, boundedLength(a->ident, sizeof a->ident));
+}
+
+size_t slotOf(uint64_t key, size_t mask) {
+    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+}
+
+// The record indexed under `key`, or null.
+Airport* indexFind(const AirportIdentIndex& index, uint64_t key) {
+    if (index.slots.empty()) return nullptr;
+    const size_t mask = index.slots.size() - 1;
+    for (size_t at = slotOf(key, mask);; at = (at + 1) & mask) {
+        if (!index.slots[at]) return nullptr;
+        if (index.keys[at] == key) return index.slots[at];
+    }
+}
+
+void indexPut(AirportIdentIndex& index, uint64_t key, Airport* airport) {
+    const size_t mask = index.slots.size() - 1;
+    size_t at = slotOf(key, mask);
+    while (index.slots[at])
+        at = (at + 1) & mask;
+    index.slots[at] = airport;
+    index.keys[at] = key;
+    ++index.used;
+}
+
+// Indexes `airport` unless its identifier is there already; 0 then (or when memory ran out).
+int indexAdd(AirportIdentIndex& index, Airport* airport) {
+    const uint64_t key = identKey(airport);
+    if (indexFind(index, key)) return 0;
+    if (2 * (index.used + 1) > index.slots.size()) {
+        AirportIdentIndex grown;
+        size_t size = index.slots.empty() ? 1024 : index.slots.size() * 2;
+        try {
+            grown.slots.assign(size, nullptr);
+            grown.keys.assign(size, 0);
+        } catch (const std::bad_alloc&) {
+            return 0;
+        }
+        for (size_t i = 0; i < index.slots.size(); ++i)
+            if (index.slots[i]) indexPut(grown, index.keys[i], index.slots[i]);
+        index.slots.swap(grown.slots);
+        index.keys.swap(grown.keys);
+    }
+    indexPut(index, key, airport);
+    return 1;
+}
+
+// strcmp order of two records' identifiers, each read no further than its seven bytes.
+bool identLess(const Airport* a, const Airport* b) {
+    for (size_t i = 0; i < sizeof a->ident; ++i) {
+        unsigned char x = static_cast<unsigned char>(a->ident[i]);
+        unsigned char y = static_cast<unsigned char>(b->ident[i]);
+        if (x != y) return x < y;
+        if (x == '\0') return false;
+    }
+    return false;
+}
+
+// Puts the appended entries in order. Among equal identifiers the later insertion comes first, as an
+// insertion before the existing record gives.
+void settle() {
+    AirportTable& t = airportTable;
+    if (!t.entries || t.sortedCount >= t.count) return;
+    Airport** pending = t.entries + t.sortedCount;
+    Airport** end = t.entries + t.count;
+    std::reverse(pending, end);
+    std::stable_sort(pending, end, identLess);
+    std::vector<Airport*> merged;
+    merged.reserve(t.count);
+    Airport** sorted = t.entries;
+    while (sorted < t.entries + t.sortedCount && pending < end) {
+        if (identLess(*sorted, *pending))
+            merged.push_back(*sorted++);
+        else
+            merged.push_back(*pending++);
+    }
+    merged.insert(merged.end(), sorted, t.entries + t.sortedCount);
+    merged.insert(merged.end(), pending, end);
+    std::copy(merged.begin(), merged.end(), t.entries);
+    t.sortedCount = t.count;
+}
+
+void dropIndex() {
+    delete airportTable.index;
+    airportTable.index = nullptr;
+}
+
 // Grows the array to hold one more entry; 0 when that is impossible.
 int makeRoom() {
     AirportTable& t = airportTable;
     if (!t.entries) {  // never allocated, or released: a fresh table
         t.count = 0;
         t.capacity = 0;
+        t.sortedCount = 0;
+        dropIndex();
+        t.index = new (std::nothrow) AirportIdentIndex;
     }
     if (t.count + 1 <= t.capacity) return 1;
     // Indices are i32, so the table stops short of 2^31 entries.
@@ -53,10 +172,13 @@ uint32_t airportCount() {
 }
 
 Airport* airportAt(uint32_t index) {
-    return index < liveCount() ? airportTable.entries[index] : nullptr;
+    if (index >= liveCount()) return nullptr;
+    settle();
+    return airportTable.entries[index];
 }
 
 int32_t findAirportIndex(const char* ident) {
+    settle();
     const uint32_t count = liveCount();
     int32_t lo = 0;
     int32_t hi = static_cast<int32_t>(count) - 1;
@@ -75,6 +197,11 @@ int32_t findAirportIndex(const char* ident) {
 }
 
 Airport* lookupAirport(const char* ident) {
+    if (airportTable.entries && airportTable.index) {
+        const size_t length = boundedLength(ident, sizeof(Airport::ident) + 1);
+        if (length > sizeof(Airport::ident)) return nullptr;  // longer than any identifier
+        return indexFind(*airportTable.index, packIdent(ident, length));
+    }
     int32_t index = findAirportIndex(ident);
     return index >= 0 ? airportTable.entries[index] : nullptr;
 }
@@ -86,15 +213,26 @@ int insertAirport(Airport* airport) {
         return 0;
     }
     AirportTable& t = airportTable;
+    if (t.index) {
+        // A new identifier joins the unordered tail; a repeated one is placed exactly (below).
+        if (indexAdd(*t.index, airport)) {
+            t.entries[t.count++] = airport;
+            return 1;
+        }
+        dropIndex();  // a repeated identifier (or no memory): lookups follow the array's order from now on
+    }
     int32_t found = findAirportIndex(airportText(airport).ident);
     uint32_t position = static_cast<uint32_t>(found >= 0 ? found : ~found);
     std::memmove(t.entries + position + 1, t.entries + position, sizeof(Airport*) * (t.count - position));
     t.entries[position] = airport;
     ++t.count;
+    t.sortedCount = t.count;
     return 1;
 }
 
 void releaseAirportTable() {
     delete[] airportTable.entries;
     airportTable.entries = nullptr;
+    airportTable.sortedCount = 0;
+    dropIndex();
 }

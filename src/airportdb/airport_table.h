@@ -9,10 +9,17 @@
 
 constexpr uint32_t kAirportTableFirstCapacity = 32768;
 
+struct AirportIdentIndex;  // identifier -> record, for the entries not yet in order
+
+// The entries behave as one array in ascending identifier order. Insertions during a build are only
+// appended (found through an identifier index meanwhile) and put in order when the order is first
+// asked for, so a build of N airports does not move the array's tail N times.
 struct AirportTable {
     uint32_t count = 0;
     uint32_t capacity = 0;
-    Airport** entries = nullptr;  // `capacity` slots, the first `count` in ascending identifier order
+    Airport** entries = nullptr;  // `capacity` slots: the first `sortedCount` in order, then the rest
+    uint32_t sortedCount = 0;
+    AirportIdentIndex* index = nullptr;  // every entry by identifier, while no identifier is repeated
 };
 
 extern AirportTable airportTable;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -64,6 +65,44 @@ TEST_F(AirportTableTest, The32769thInsertionDoublesTheArrayAndKeepsTheOrder) {
         ASSERT_STREQ(airportAt(i)->ident, ident);
     }
     EXPECT_EQ(findAirportIndex("32768"), 32768);
+}
+
+// The table as a build uses it: lookups between insertions, the order asked for only at the end, and
+// a repeated identifier now and then; checked against a plain sorted list doing the same.
+TEST_F(AirportTableTest, InterleavedLookupsAndInsertionsKeepTheSameOrderAsAPlainSortedList) {
+    std::mt19937 random(11);
+    std::vector<Airport*> reference;  // newest first among equal identifiers
+    char ident[8];
+    for (int i = 0; i < 5000; ++i) {
+        std::snprintf(ident, sizeof ident, "%c%03u", 'A' + static_cast<int>(random() % 26),
+                      static_cast<unsigned>(random() % 400));
+        Airport* existing = nullptr;
+        for (Airport* a : reference)
+            if (std::strcmp(a->ident, ident) == 0) existing = a;
+        Airport* found = lookupAirport(ident);
+        ASSERT_EQ(found != nullptr, existing != nullptr) << ident;
+        if (found) {
+            EXPECT_STREQ(found->ident, ident);
+            if (random() % 50 != 0) continue;  // as the decoder does, mostly: merged, not inserted
+        }
+        Airport* a = airport(ident);
+        ASSERT_EQ(insertAirport(a), 1);
+        auto at = std::lower_bound(
+            reference.begin(), reference.end(), a,
+            [](const Airport* x, const Airport* y) { return std::strcmp(x->ident, y->ident) < 0; });
+        reference.insert(at, a);
+        if (i % 997 == 0) {  // the order asked for in the middle of it all
+            ASSERT_EQ(airportCount(), reference.size());
+            for (uint32_t k = 0; k < airportCount(); ++k)
+                ASSERT_STREQ(airportAt(k)->ident, reference[k]->ident);
+        }
+    }
+    ASSERT_EQ(airportCount(), reference.size());
+    for (uint32_t k = 0; k < airportCount(); ++k) {
+        ASSERT_STREQ(airportAt(k)->ident, reference[k]->ident);
+        EXPECT_GE(findAirportIndex(reference[k]->ident), 0);
+    }
+    EXPECT_EQ(lookupAirport("A0000000"), nullptr);  // longer than any identifier
 }
 
 TEST_F(AirportTableTest, UnterminatedIdentifierIsComparedWithinItsSevenBytes) {
