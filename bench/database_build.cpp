@@ -26,23 +26,6 @@
 
 namespace {
 
-const ProgressPlatform kSilentProgress{
-    [] {},
-    [] { return 1; },
-    [](ProgressText, const char*) {},
-    [](uint16_t) {},
-    [](uint16_t) {},
-    [] {},
-    [] {},
-    [] {},
-    [] {
-        using namespace std::chrono;
-        return static_cast<uint32_t>(
-            duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-    },
-    [](uint32_t) {},
-};
-
 int usage() {
     std::fprintf(stderr, "usage: bench_database build|load|load-file SIMULATOR-FOLDER DATABASE-FILE\n");
     return 2;
@@ -64,7 +47,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<Config> config(configDefaults());
     core.config = config.get();
     setLogLevel(0);
-    setProgressPlatform(&kSilentProgress);
+    setProgressPlatform(&silentProgress());
     if (!copyPath(basedir, sizeof basedir, std::filesystem::absolute(argv[2]).string() + "\\") ||
         !copyPath(core.databasePath, sizeof core.databasePath, std::filesystem::absolute(argv[3]).string())) {
         std::fprintf(stderr, "bench_database: path too long\n");

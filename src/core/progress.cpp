@@ -20,6 +20,19 @@ const ProgressPlatform kPlatformProgress{
     platformTickCount,       platformSleep,
 };
 
+const ProgressPlatform kSilentProgress{
+    [] {},
+    [] { return 1; },
+    [](ProgressText, const char*) {},
+    [](uint16_t) {},
+    [](uint16_t) {},
+    [] {},
+    [] {},
+    [] {},
+    platformTickCount,
+    [](uint32_t) {},
+};
+
 const ProgressPlatform* active = &kPlatformProgress;
 
 void showCounts() {
@@ -43,6 +56,10 @@ void refresh() {
 }
 
 }  // namespace
+
+const ProgressPlatform& silentProgress() {
+    return kSilentProgress;
+}
 
 const ProgressPlatform& platformProgress() {
     return kPlatformProgress;

@@ -58,5 +58,8 @@ struct ProgressPlatform {
 // The real display and clock.
 const ProgressPlatform& platformProgress();
 
+// No display and no final wait, with the real clock: for builds that nobody watches (benchmarks, tests).
+const ProgressPlatform& silentProgress();
+
 // Makes the progress operations use `replacement` (kept by pointer); null restores the platform's.
 void setProgressPlatform(const ProgressPlatform* replacement);

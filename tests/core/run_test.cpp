@@ -18,20 +18,6 @@
 
 namespace {
 
-// A display that shows nothing and does not hold the build for its final 2.5 seconds.
-const ProgressPlatform kSilentProgress{
-    [] {},
-    [] { return 1; },
-    [](ProgressText, const char*) {},
-    [](uint16_t) {},
-    [](uint16_t) {},
-    [] {},
-    [] {},
-    [] {},
-    [] { return 0u; },
-    [](uint32_t) {},
-};
-
 // One airport in the simulator folder, so the run gets past its database.
 void writeOneAirport(const std::filesystem::path& simFolder) {
     sceneryw::LibraryDef library;
@@ -57,7 +43,7 @@ protected:
         writeFile(dir.path() / "kestrel.ini", "[KestrelConfig]\r\nLogLevel=4\r\n");
         previous = std::filesystem::current_path();
         std::filesystem::current_path(dir.path());
-        setProgressPlatform(&kSilentProgress);
+        setProgressPlatform(&silentProgress());
     }
     void TearDown() override {
         setProgressPlatform(nullptr);
