@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -55,6 +56,8 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
     pid_t pid = fork();
     if (pid < 0) return false;
     if (pid == 0) {
+        // A test that dies (an abort, a crash) takes its programs with it.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
         dup2(outPipe[1], STDOUT_FILENO);
         dup2(errPipe[1], STDERR_FILENO);
         int devNull = open("/dev/null", O_RDONLY);
