@@ -158,23 +158,6 @@ struct World {
 };
 World world;
 
-void freeTree() {
-    KdNode* pending = spatialIndex.spatialIndexRoot;
-    while (pending) {
-        KdNode* n = pending;
-        if (n->left) {
-            pending = n->left;
-            n->left = pending->right;
-            pending->right = n;
-            continue;
-        }
-        pending = n->right;
-        delete n;
-    }
-    delete[] spatialIndex.frames;
-    spatialIndex = SpatialIndex{};
-}
-
 void prepareWorld() {
     if (!world.sorted.empty()) return;
     const char* csv = std::getenv("KESTREL_AIRPORTS_CSV");
@@ -213,7 +196,7 @@ void loadWorld(size_t n) {
     prepareWorld();
     n = std::min(n, world.records.size());
     if (world.loaded == n) return;
-    freeTree();
+    releaseSpatialIndex();
     for (size_t i = 0; i < n; ++i)
         spatialIndexAdd(&world.records[i]);
     world.loaded = n;
@@ -298,7 +281,7 @@ void BM_InsertFileOrder(benchmark::State& state) {
     world.loaded = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        freeTree();
+        releaseSpatialIndex();
         state.ResumeTiming();
         for (Airport& a : world.records)
             spatialIndexAdd(&a);

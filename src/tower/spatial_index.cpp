@@ -110,3 +110,20 @@ void collectCandidate(Airport* airport) {
     appendCandidate(airport, greatCircleNm(simState.clat, simState.clon, rawLatToDegrees(airport->apLat),
                                            rawLonToDegrees(airport->apLon)));
 }
+
+void releaseSpatialIndex() {
+    KdNode* pending = spatialIndex.spatialIndexRoot;
+    while (pending) {
+        KdNode* n = pending;
+        if (n->left) {
+            pending = n->left;
+            n->left = pending->right;  // rotate so every node is reached once
+            pending->right = n;
+            continue;
+        }
+        pending = n->right;
+        delete n;
+    }
+    delete[] spatialIndex.frames;
+    spatialIndex = SpatialIndex{};
+}

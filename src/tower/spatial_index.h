@@ -53,3 +53,7 @@ void kdRangeSearch(const double low[2], const double high[2]);
 // Appends the airport to core.candidates and stores its distance from the aircraft (to its reference
 // point, single precision) in its distanceNm. The search does the same from the node's sine and cosine.
 void collectCandidate(Airport* airport);
+
+// Frees every node and the search frames and leaves the index empty. The program keeps its index to the
+// end; benchmarks and tests that build many use this. Iterative: a degenerate tree is too deep to recurse.
+void releaseSpatialIndex();

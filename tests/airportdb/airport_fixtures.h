@@ -73,21 +73,7 @@ private:
         releaseAirportTable();
         airportTable = AirportTable{};
         releaseRunwayLists();
-        // The tree is freed iteratively: a degenerate one is too deep for recursion.
-        KdNode* pending = spatialIndex.spatialIndexRoot;
-        while (pending) {
-            KdNode* n = pending;
-            if (n->left) {
-                pending = n->left;
-                n->left = pending->right;  // rotate so every node is reached once
-                pending->right = n;
-                continue;
-            }
-            pending = n->right;
-            delete n;
-        }
-        delete[] spatialIndex.frames;
-        spatialIndex = SpatialIndex{};
+        releaseSpatialIndex();
         core = CoreState{};
         simState = SimState{};
     }
