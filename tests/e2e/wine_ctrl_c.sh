@@ -35,14 +35,7 @@ fail() {
     exit 1
 }
 
-# Waits up to $2 tenths of a second for file $1 to contain $3.
-wait_for() {
-    for _ in $(seq 1 "$2"); do
-        grep -q -- "$3" "$1" 2>/dev/null && return 0
-        sleep 0.1
-    done
-    return 1
-}
+. "$here/../../scripts/lib/ctrl-c.sh"
 
 mkdir -p "$work/FS9" "$work/kestrel"
 "$wine" "$bin/kestrel-scenery.exe" --quiet "$(windows_path "$sample")" "$(windows_path "$work/FS9")" \
@@ -60,16 +53,9 @@ cd "$work/kestrel"
 kestrel_pid=$!
 # The handler is registered before the first poll, so a placed tower means Ctrl+C reaches the handler.
 wait_for "$work/out.txt" 1200 "Setting tower to" || fail "no tower placed within 120 s"
-kill -INT "$kestrel_pid"
-for _ in $(seq 1 300); do
-    kill -0 "$kestrel_pid" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$kestrel_pid" 2>/dev/null && fail "kestrel.exe still running 30 s after Ctrl+C"
-wait "$kestrel_pid"
-code=$?
+ctrl_c "$kestrel_pid" 30 || fail "kestrel.exe still running 30 s after Ctrl+C"
 kestrel_pid=
-[ "$code" -eq 0 ] || fail "exit code $code, expected 0"
+[ "$ctrl_c_code" -eq 0 ] || fail "exit code $ctrl_c_code, expected 0"
 head -c 21 "$work/out.txt" | grep -q '^Configuration dump:' || fail "output does not begin with the dump"
 hex() { od -An -tx1 | tr -d ' \n'; }
 [ "$(tail -c 20 "$work/out.txt" | hex)" = "$(printf 'Main loop finished\r\n' | hex)" ] ||

@@ -25,20 +25,10 @@ fail() {
     exit 1
 }
 
-for _ in $(seq 1 300); do
-    grep -q 'kestrel-sim ready: FS98MAIN' out.txt && break
-    sleep 0.1
-done
-grep -q 'kestrel-sim ready: FS98MAIN' out.txt || fail "not ready within 30 s"
+. "$here/../../../scripts/lib/ctrl-c.sh"
+wait_for out.txt 300 'kestrel-sim ready: FS98MAIN' || fail "not ready within 30 s"
 sleep 0.5  # the control handler is registered before the window; give the loop a moment
-kill -INT "$pid"
-for _ in $(seq 1 300); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && fail "kestrel-sim.exe still running 30 s after Ctrl+C"
-wait "$pid"
-code=$?
-[ "$code" -eq 0 ] || fail "exit code $code, expected 0"
+ctrl_c "$pid" 30 || fail "kestrel-sim.exe still running 30 s after Ctrl+C"
+[ "$ctrl_c_code" -eq 0 ] || fail "exit code $ctrl_c_code, expected 0"
 grep -q 'kestrel-sim: stopped after 0 messages' err.txt || fail "no clean stop line"
 echo "PASS: kestrel-sim.exe stopped on Ctrl+C with exit code 0"
