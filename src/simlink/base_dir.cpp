@@ -23,6 +23,15 @@ bool isDrivePath(const char* path) {
     return std::strlen(path) > 2 && path[1] == ':';
 }
 
+// On a networked machine the window belongs to WideClient: its folder opens, but the scenery library
+// is elsewhere. Only a folder whose scenery.cfg can be read is a simulator folder.
+bool holdsSceneryLibrary(const char* folder) {
+    char cfgPath[kPathBufferSize];
+    int length = std::snprintf(cfgPath, sizeof cfgPath, "%sscenery.cfg", folder);
+    if (length < 0 || static_cast<size_t>(length) >= sizeof cfgPath) return false;
+    return platformCanOpenForReading(cfgPath) != 0;
+}
+
 int problemDeterminingBaseDir() {
     logMessage(0, "Problem determining FS9 installation directory!");
     return 0;
@@ -65,8 +74,12 @@ int verifyBaseDir() {
         if (!isUncPath(basedir)) {
             logMessage(5, "Basedir is not a UNC path");
         } else if (localSimDir(local)) {
-            candidate = local;
-            alternative = basedir;
+            if (holdsSceneryLibrary(local)) {
+                candidate = local;
+                alternative = basedir;
+            } else {
+                logMessage(4, "No scenery.cfg in %s, the folder of the local FS98MAIN program", local);
+            }
         }
     }
 

@@ -14,7 +14,8 @@ extern char basedir[kPathBufferSize];
 int determineBaseDir();
 
 // Prefers the local folder of a simulator running on this machine over a network (UNC) folder, unless
-// the forceFsPathToUNC setting keeps the network one, and checks access. 1 when basedir is usable.
+// the forceFsPathToUNC setting keeps the network one, and checks access. A local folder without a
+// readable scenery.cfg (WideClient's, on a networked machine) does not count. 1 when basedir is usable.
 int verifyBaseDir();
 
 // The folder (with its trailing backslash) of the executable of the simulator whose window runs on

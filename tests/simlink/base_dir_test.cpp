@@ -152,14 +152,15 @@ protected:
     void SetUp() override {
         BaseDirTest::SetUp();
 #ifdef _WIN32
-        local = programPath(dir.path() / "fs9") + "\\";
-        std::filesystem::create_directories(dir.path() / "fs9");
+        folder = dir.path() / "fs9";
+        local = programPath(folder) + "\\";
 #else
+        folder = dir.path() / "C:" / "fs9";
         local = "C:\\fs9\\";
-        std::filesystem::create_directories(dir.path() / "C:" / "fs9");
         previous = std::filesystem::current_path();
         std::filesystem::current_path(dir.path());
 #endif
+        writeFile(folder / "scenery.cfg", "[General]\r\n");  // creates the folder
         executable = local + "fs9.exe";
     }
     void TearDown() override {
@@ -169,7 +170,7 @@ protected:
         BaseDirTest::TearDown();
     }
     std::string local;
-    std::filesystem::path previous;
+    std::filesystem::path folder, previous;
 };
 
 TEST_F(LocalSimulatorTest, LocalFolderReplacesTheNetworkPath) {
@@ -184,21 +185,29 @@ TEST_F(LocalSimulatorTest, LocalFolderReplacesTheNetworkPath) {
     EXPECT_EQ(std::string(basedir), "\\\\fshost\\fs9\\");
 }
 
-TEST_F(LocalSimulatorTest, NetworkPathIsTheFallbackOfALocalFolderThatDoesNotOpen) {
-    executable = local + "gone\\fs9.exe";
+// On a networked machine the window belongs to WideClient, whose folder holds no scenery library.
+TEST_F(LocalSimulatorTest, LocalFolderCountsOnlyWhenItHoldsSceneryCfg) {
+    std::filesystem::create_directories(folder / "wideclient");
     const std::string unc = uncPath(dir.path()) + "\\";
-    std::strcpy(basedir, unc.c_str());
-    LogCapture log(0);
-    EXPECT_EQ(verifyBaseDir(), 1);
-    EXPECT_EQ(std::string(basedir), unc);
-    EXPECT_EQ(log.text(), "");
+    const struct {
+        std::string executable, chosen;
+    } cases[] = {{local + "fs9.exe", local},
+                 {local + "gone\\fs9.exe", unc},
+                 {local + "wideclient\\WideClient.exe", unc}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.executable);
+        executable = c.executable;
+        std::strcpy(basedir, unc.c_str());
+        EXPECT_EQ(verifyBaseDir(), 1);
+        EXPECT_EQ(std::string(basedir), c.chosen);
+    }
 
-    std::strcpy(basedir, "\\\\nohost\\share\\");
+    std::strcpy(basedir, "\\\\nohost\\share\\");  // and the WideClient folder is not tried either
+    LogCapture log(0);
     EXPECT_EQ(verifyBaseDir(), 0);
     EXPECT_EQ(log.text(),
-              "kestrel was looking for the FS9 installation in " + local +
-                  "gone\\\r\nIt also tried \\\\nohost\\share\\\r\nNone of these directories can be "
-                  "accessed, so kestrel will not function.\r\n");
+              "kestrel was looking for the FS9 installation in \\\\nohost\\share\\\r\n"
+              "This directory cannot be accessed, so kestrel will not function.\r\n");
 }
 
 TEST_F(LocalSimulatorTest, OnlyADrivePathExecutableCounts) {
