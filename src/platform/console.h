@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-// Makes standard output carry the log's bytes unchanged (binary mode on Windows, where the C runtime
-// would otherwise turn every "\r\n" into "\r\r\n").
+// Makes standard output and standard error carry the program's bytes unchanged (binary mode on
+// Windows, where the C runtime would otherwise turn every "\r\n" into "\r\r\n").
 void platformInitConsole();
 
 // Sets the title of the console window (on a POSIX terminal: the terminal's title, when stderr is one).

@@ -9,7 +9,7 @@ uint32_t platformLastError();
 // Sets the calling thread's last system error code.
 void platformSetLastError(uint32_t code);
 
-// A newly allocated, NUL-terminated description of `code`; never null. Release it with
-// platformReleaseErrorText.
+// A newly allocated, NUL-terminated description of `code` on one line (no line breaks, no trailing
+// blanks), never empty and never null. Release it with platformReleaseErrorText.
 char* platformErrorText(uint32_t code);
 void platformReleaseErrorText(char* text);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/log.h"
+#include "platform/platform.h"
 #include "support/log_capture.h"
 
 namespace {
@@ -62,10 +63,17 @@ TEST(Log, ConversionsUsedByTheProgram) {
     EXPECT_EQ(log.text(), "00001A2B 0003 ABCD 118.700 1.000 -5 -7 4000000000\r\n");
 }
 
-TEST(Log, LastErrorTextIsAlwaysAText) {
-    char* text = lastErrorText();
-    ASSERT_NE(text, nullptr);
-    releaseErrorText(text);
+// The text goes inside a log line: Windows' texts end in CR LF, which would split it.
+TEST(Log, LastErrorTextIsOneLineOfText) {
+    for (uint32_t code : {0u, 2u, 5u, 32u, 33u, 0xDEADBEEFu}) {
+        platformSetLastError(code);
+        char* text = lastErrorText();
+        ASSERT_NE(text, nullptr);
+        const std::string line = text;
+        releaseErrorText(text);
+        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << code;
+        EXPECT_TRUE(!line.empty() && line.back() != ' ' && line.back() != '\t') << code << ": " << line;
+    }
 }
 
 }  // namespace

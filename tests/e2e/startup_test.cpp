@@ -86,6 +86,7 @@ TEST(Startup, OptionsAnswerAndExit) {
         EXPECT_EQ(exitCode, c.exitCode) << c.option;
         EXPECT_EQ(kestrel.output().find(c.stdoutText), 0u) << c.option << ": " << kestrel.output();
         EXPECT_NE(kestrel.errorOutput().find(c.stderrText), std::string::npos) << c.option;
+        EXPECT_EQ((kestrel.output() + kestrel.errorOutput()).find("\r\r\n"), std::string::npos) << c.option;
         if (c.stdoutText[0] == '\0') {
             EXPECT_EQ(kestrel.output(), "");
         }
