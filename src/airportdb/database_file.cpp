@@ -133,7 +133,7 @@ int openDatabaseForWrite() {
     if (file == kInvalidHandle) {
         char* error = lastErrorText();
         logMessage(2, "Invalid file handle while opening database file %s for writing, error was: %s.",
-                   core.databasePath, error);
+                   databaseFile.temporaryPath, error);
         releaseErrorText(error);
         return 0;
     }
@@ -176,10 +176,13 @@ void finishDatabaseFile(uint32_t recordCount) {
     if (!writeHeaderWord(kDatabaseHeaderWord | recordCount)) return;
     platformCloseHandle(databaseFile.databaseHandle);
     databaseFile.databaseHandle = kInvalidHandle;
+    // The platform waits a moment for another program that holds either file open; past that the
+    // previous file stays as it was, and the next start rebuilds if it no longer fits the scenery.
     if (!platformReplaceFile(databaseFile.temporaryPath, core.databasePath)) {
         char* error = lastErrorText();
         logMessage(2,
-                   "Unable to replace database file %s with %s, error was: %s. The database is not stored.",
+                   "Unable to replace database file %s with %s, error was: %s. The database is not stored; "
+                   "the previous file stays as it was.",
                    core.databasePath, databaseFile.temporaryPath, error);
         releaseErrorText(error);
         platformDeleteFile(databaseFile.temporaryPath);

@@ -33,8 +33,13 @@ int platformFileSize(PlatformHandle file, uint64_t* size);
 // Closes a handle from any of these functions or from the file mapping ones; ignores kInvalidHandle.
 void platformCloseHandle(PlatformHandle handle);
 
-// Renames `from` to `to`, replacing an existing `to` in one step. Returns 1 on success.
+// Renames `from` to `to`, replacing an existing `to` in one step. Returns 1 on success; on failure
+// both files are as they were and the last error says why. On Windows a rename refused because
+// another program holds either file open (access denied, sharing or lock violation) is tried again
+// for kReplaceRetryMilliseconds, kReplaceRetryPauseMilliseconds apart.
 int platformReplaceFile(const char* from, const char* to);
+constexpr uint32_t kReplaceRetryMilliseconds = 1000;
+constexpr uint32_t kReplaceRetryPauseMilliseconds = 20;
 
 // Removes a file. Returns 1 on success.
 int platformDeleteFile(const char* path);

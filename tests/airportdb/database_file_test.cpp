@@ -241,7 +241,7 @@ TEST_F(DatabaseFileTest, FileThatCannotBeCreatedIsReportedAndTheBuildGoesOn) {
     writeDatabaseRecord(&a);
     finishDatabaseFile(1);
     EXPECT_EQ(log.text().rfind("Invalid file handle while opening database file " +
-                                   std::string(core.databasePath) + " for writing, error was: ",
+                                   std::string(core.databasePath) + ".tmp for writing, error was: ",
                                0),
               0u);
     EXPECT_EQ(log.text().substr(log.text().size() - 3), ".\r\n");
@@ -289,6 +289,20 @@ TEST_F(DatabaseFileTest, WriteFailureAtTheEndLeavesNoFile) {
     EXPECT_EQ(databaseFile.databaseHandle, kInvalidHandle);
     EXPECT_FALSE(std::filesystem::exists(temporaryFilePath()));
     EXPECT_FALSE(std::filesystem::exists(databaseFilePath()));
+}
+
+TEST_F(DatabaseFileTest, RefusedReplaceKeepsThePreviousFileAndNamesBoth) {
+    writeFile(databaseFilePath() / "held", "");  // a folder in its place never gives way
+    ASSERT_EQ(openDatabaseForWrite(), 1);
+    LogCapture log(2);
+    finishDatabaseFile(0);
+    const std::string target = core.databasePath;
+    EXPECT_EQ(log.text().rfind(
+                  "Unable to replace database file " + target + " with " + target + ".tmp, error was: ", 0),
+              0u);
+    EXPECT_TRUE(log.contains(". The database is not stored; the previous file stays as it was.\r\n"));
+    EXPECT_FALSE(std::filesystem::exists(temporaryFilePath()));
+    EXPECT_TRUE(std::filesystem::exists(databaseFilePath() / "held"));
 }
 
 TEST_F(DatabaseFileTest, UnfinishedOrOversizedBuildsNeverReplaceTheFile) {

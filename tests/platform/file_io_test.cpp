@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <thread>
 
 #include "platform/platform.h"
 #include "support/temp_dir.h"
@@ -55,6 +57,44 @@ TEST(FileIo, ReplaceRenamesOverTheTargetAndDeleteRemoves) {
     ASSERT_EQ(platformDeleteFile(dir.file("target.dat").c_str()), 1);
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "target.dat"));
     EXPECT_EQ(platformDeleteFile(dir.file("target.dat").c_str()), 0);
+}
+
+// On Windows a reader of the target (another kestrel, a virus scanner) refuses the rename while it
+// holds the file; the replace waits about a second for it to let go, then leaves both files alone.
+TEST(FileIo, ReplaceWaitsForAReaderOfTheTargetToLetGo) {
+#ifdef _WIN32
+    const bool renamesOverAnOpenFile = false;
+#else
+    const bool renamesOverAnOpenFile = true;
+#endif
+    for (bool letsGo : {true, false}) {
+        SCOPED_TRACE(letsGo);
+        TempDir dir;
+        writeFile(dir.path() / "target.dat", "old");
+        writeFile(dir.path() / "target.tmp", "new");
+        PlatformHandle reader = platformOpenFileForReading(dir.file("target.dat").c_str());
+        ASSERT_NE(reader, kInvalidHandle);
+        std::thread holder;
+        if (letsGo)
+            holder = std::thread([&] {
+                platformSleep(200);
+                platformCloseHandle(reader);
+            });
+        const int replaced =
+            platformReplaceFile(dir.file("target.tmp").c_str(), dir.file("target.dat").c_str());
+        const uint32_t error = platformLastError();
+        if (letsGo)
+            holder.join();
+        else
+            platformCloseHandle(reader);
+        const bool expected = letsGo || renamesOverAnOpenFile;
+        EXPECT_EQ(replaced, expected ? 1 : 0);
+        EXPECT_EQ(readFile(dir.path() / "target.dat"), expected ? "new" : "old");
+        EXPECT_EQ(std::filesystem::exists(dir.path() / "target.tmp"), !expected);
+        if (!expected) {
+            EXPECT_TRUE(error == 5 || error == 32 || error == 33) << error;  // denied, shared, locked
+        }
+    }
 }
 
 TEST(FileIo, MissingFilesFailToOpen) {

@@ -46,7 +46,21 @@ int platformFileSize(PlatformHandle file, uint64_t* size) {
 }
 
 int platformReplaceFile(const char* from, const char* to) {
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 1 : 0;
+    // A virus scanner, indexer, backup or sync client, or another kestrel reading the file, holds one
+    // of the two open for a moment and the rename is refused meanwhile. The bound is elapsed time, not
+    // a number of tries: Sleep lasts at least a tick of 15.6 ms on Windows.
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 1;
+        const DWORD error = GetLastError();
+        const bool heldOpen =
+            error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+        if (!heldOpen || GetTickCount() - start >= kReplaceRetryMilliseconds) {
+            SetLastError(error);
+            return 0;
+        }
+        Sleep(kReplaceRetryPauseMilliseconds);
+    }
 }
 
 int platformDeleteFile(const char* path) {
