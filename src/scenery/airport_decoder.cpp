@@ -291,10 +291,10 @@ uint32_t parseAirportRecord(const char* path, ByteView view, uint32_t recordOffs
     readU8(record, 6, fresh->runwayCount);
     readU32(record, 12, fresh->apLon);
     readU32(record, 16, fresh->apLat);
-    readU32(record, 20, fresh->apAlt);
+    readI32(record, 20, fresh->apAlt);
     readU32(record, 24, fresh->twrLon);
     readU32(record, 28, fresh->twrLat);
-    readU32(record, 32, fresh->twrAlt);
+    readI32(record, 32, fresh->twrAlt);
     readU32(record, 40, packed);
     decodeIdent(packed, fresh->ident);
 

@@ -106,10 +106,10 @@ TEST_F(AirportDecoderTest, NewAirportFromItsFixedPartAndSubrecords) {
     EXPECT_EQ(a->runwayCount, 2);
     EXPECT_EQ(a->apLat, encodeLatitude(37.619806));
     EXPECT_EQ(a->apLon, encodeLongitude(-122.374821));
-    EXPECT_EQ(a->apAlt, 3960u);
+    EXPECT_EQ(a->apAlt, 3960);
     EXPECT_EQ(a->twrLat, encodeLatitude(37.616));
     EXPECT_EQ(a->twrLon, encodeLongitude(-122.385));
-    EXPECT_EQ(a->twrAlt, 71000u);
+    EXPECT_EQ(a->twrAlt, 71000);
     // 118.700 MHz is code 1700; the repeat finds its slot, the ground frequency is not a tower one.
     EXPECT_EQ(slots(a), (std::vector<uint16_t>{1700, 0, 0, 0, 0, 0, 0, 0}));
     // Newest runway first, with the designators packed secondary-high, primary-low.
@@ -151,6 +151,17 @@ TEST_F(AirportDecoderTest, NewAirportFromItsFixedPartAndSubrecords) {
         at = found + line.size();
     }
     EXPECT_EQ(log.text().find("specified a size"), std::string::npos);
+}
+
+TEST_F(AirportDecoderTest, AltitudesBelowSeaLevelKeepTheirSign) {
+    AirportDef def = airportDef("EHAM", 52.3086, 4.7639);
+    def.elevationM = -3.0;  // stored as 0xFFFFF448
+    def.tower = TowerPosition{52.3, 4.77, -1.5};
+    LogCapture log(4);
+    ASSERT_EQ(decode({encodeAirport(def)}), 1u);
+    EXPECT_TRUE(
+        log.contains("AP @(52.308600, 4.763900, -3.000000), 0 rwys (nf); TWR @(52.300000, 4.770000, "
+                     "-1.500000)"));
 }
 
 TEST_F(AirportDecoderTest, PackedIdentifiers) {
@@ -356,7 +367,7 @@ TEST_F(AirportDecoderTest, DeleteAirportActsOnlyOnAnAirportFromAnEarlierRecord) 
     EXPECT_STREQ(a->name, "Middle");
     EXPECT_EQ(a->apLat, encodeLatitude(37.619806));
     EXPECT_EQ(a->twrLat, encodeLatitude(37.617));
-    EXPECT_EQ(a->twrAlt, 80000u);
+    EXPECT_EQ(a->twrAlt, 80000);
     const size_t evaluating = log.text().find("Evaluating DeleteAirport subrecord\r\n");
     const size_t deleted = log.text().find("Deleted runway 28/33 from KSFO\r\n");
     const size_t request =
