@@ -72,7 +72,13 @@ void applyName(ByteView sub, Airport* a) {
     uint32_t n = static_cast<uint32_t>(sub.size) - kBglRecordHeaderSize;
     if (n > kNameMaxLength - 1) n = kNameMaxLength;
     // n never exceeds the subrecord's text: above 30 it is 31, which a text of 31 or more holds.
-    std::memcpy(a->name, sub.data + kBglRecordHeaderSize, n);
+    const uint8_t* text = sub.data + kBglRecordHeaderSize;
+    const void* nul = n ? std::memchr(text, 0, n) : nullptr;
+    if (nul) n = static_cast<uint32_t>(static_cast<const uint8_t*>(nul) - text);
+    // The name is exactly this text: nothing of an earlier, longer name shows through, and the bytes
+    // behind it are zero, as kestrel.dat stores them.
+    std::memset(a->name, 0, sizeof a->name);
+    std::memcpy(a->name, text, n);
     logMessage(5, "Name subrecord yielded airport name: %s", airportText(a).name);
 }
 

@@ -202,22 +202,25 @@ TEST_F(AirportDecoderTest, EightTowerFrequenciesFitTheNinthIsDropped) {
     EXPECT_TRUE(log.contains("Found tower COM #0 at 117.000\r\n"));
 }
 
-TEST_F(AirportDecoderTest, NameTakesAtMostThirtyOneBytesAndKeepsTheRest) {
+TEST_F(AirportDecoderTest, NameIsExactlyTheCopiedTextAtMostThirtyOneBytes) {
     AirportFields fields;
-    fields.packedIdent = *packIdent("LFPG");
-    const std::string longName = "Paris Charles de Gaulle Roissy Airport";                       // 38 bytes
-    const Record first = airportRecord(fields, {nameSubrecord(longName.substr(0, 34), false)});  // size 40
-    const Record later = airportRecord(fields, {nameSubrecord("CDG")});  // "CDG" and its NUL: 4 bytes
-
-    ASSERT_EQ(decode({first}), 1u);
-    Airport* a = lookupAirport("LFPG");
-    ASSERT_NE(a, nullptr);
-    EXPECT_EQ(std::string(a->name), longName.substr(0, 31));
-    EXPECT_EQ(a->name[31], '\0');
-
-    EXPECT_EQ(decode({later}), 0u);
-    EXPECT_STREQ(a->name, "CDG");
-    EXPECT_EQ(std::string(a->name + 4, 27), longName.substr(4, 27));  // behind the copied bytes: unchanged
+    fields.packedIdent = *packIdent("LSZH");
+    const std::string longName = "Zurich Kloten International Airport";  // 35 bytes
+    // Each later record renames the airport; what a name was before never shows through.
+    const struct {
+        std::string text;
+        bool terminated;
+        std::string name;
+    } renames[] = {
+        {longName, false, longName.substr(0, 31)},  // a 41-byte subrecord copies 31 bytes
+        {"Bern", false, "Bern"},                    // no NUL of its own
+        {std::string("Ab\0cd", 5), false, "Ab"},    // the text ends at its NUL
+    };
+    for (const auto& row : renames) {
+        decode({airportRecord(fields, {nameSubrecord(row.text, row.terminated)})});
+        const std::string name(lookupAirport("LSZH")->name, sizeof Airport::name);
+        EXPECT_EQ(name, row.name + std::string(sizeof Airport::name - row.name.size(), '\0'));
+    }
 }
 
 TEST_F(AirportDecoderTest, FixedPartOnlyIsAnEmptyAirport) {
