@@ -170,7 +170,7 @@ void decodeIdent(uint32_t packed, char* ident) {
     std::memmove(ident, ident + blanks, kIdentDigits + 1 - blanks);
 }
 
-void applyDeleteAirport(ByteView sub, Airport* a) {
+void applyDeleteAirport(const char* path, uint64_t offset, ByteView sub, Airport* a) {
     logMessage(5, "Evaluating DeleteAirport subrecord");
     uint8_t flags = 0;
     readU8(sub, 6, flags);  // a 6-byte subrecord has no flags
@@ -200,6 +200,14 @@ void applyDeleteAirport(ByteView sub, Airport* a) {
     readU8(sub, 10, frequencies);
 
     // Counts that reach past the subrecord act only on the entries that lie inside it.
+    const uint64_t needed = kDeleteAirportFixedSize + 4ull * (runways + stepped + frequencies);
+    if (needed > sub.size)
+        logMessage(
+            2,
+            "%s: DeleteAirport subrecord at offset %08llX is only %d bytes long, expected at least %d. "
+            "Ignoring what lies past its end",
+            path, static_cast<unsigned long long>(offset), static_cast<int>(sub.size),
+            static_cast<int>(needed));
     size_t at = kDeleteAirportFixedSize;
     for (uint32_t k = 0; k < runways; ++k, at += 4) {
         if (!sub.contains(at, 4)) return;
@@ -220,7 +228,7 @@ void applySubrecord(const char* path, ByteView view, uint64_t offset, Airport* t
     const ByteView sub = viewPart(view, offset, size);
     if (sub.size < kBglRecordHeaderSize) return;  // the caller checks; nothing outside is read
     if (deletePass) {
-        if (id == kBglDeleteAirportSubrecordId) applyDeleteAirport(sub, target);
+        if (id == kBglDeleteAirportSubrecordId) applyDeleteAirport(path, offset, sub, target);
         return;
     }
     switch (id) {

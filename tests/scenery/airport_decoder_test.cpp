@@ -409,7 +409,7 @@ protected:
     }
     void apply(const DeleteAirportFields& fields) {
         bytes = encodeRecord(deleteAirportSubrecord(fields));
-        applyDeleteAirport(ByteView{bytes.data(), bytes.size()}, target);
+        applyDeleteAirport("test.bgl", kAt, ByteView{bytes.data(), bytes.size()}, target);
     }
     void fillSlots() {
         for (int i = 0; i < kTowerComSlots; ++i)
@@ -419,6 +419,7 @@ protected:
         return deleteFrequencyEntry(type, encodeFrequencyHz(megahertz));
     }
 
+    static constexpr uint64_t kAt = 0x100;  // the subrecord's file offset, for the lines
     Airport* target = nullptr;
     Bytes bytes;
 };
@@ -478,13 +479,19 @@ TEST_F(DeleteAirportTest, CountsReachingPastTheSubrecordDeleteOnlyWhatLiesInside
     EXPECT_EQ(runwayListLength(target), 1u);
     EXPECT_EQ(slots(target)[0], 1000);
     EXPECT_FALSE(log.contains("found individual delete request"));
+    EXPECT_TRUE(
+        log.contains("test.bgl: DeleteAirport subrecord at offset 00000100 is only 16 bytes long, "
+                     "expected at least 1012. Ignoring what lies past its end\r\n"))
+        << log.text();
 
     DeleteAirportFields frequencies;
     frequencies.frequencies = {towerEntry(118.0)};
     frequencies.frequencyCount = 9;
     frequencies.steppedCount = 0;
+    log.clear();
     apply(frequencies);
     EXPECT_EQ(slots(target), (std::vector<uint16_t>{1100, 1200, 1300, 1400, 1500, 1600, 1700, 0}));
+    EXPECT_TRUE(log.contains("expected at least 48. Ignoring what lies past its end\r\n")) << log.text();
 }
 
 TEST_F(DeleteAirportTest, ShortSubrecordStillActsOnItsFlags) {
@@ -496,7 +503,7 @@ TEST_F(DeleteAirportTest, ShortSubrecordStillActsOnItsFlags) {
     bytes.resize(10);
     putU32(bytes.data() + 2, 10);
     LogCapture log(5);
-    applyDeleteAirport(ByteView{bytes.data(), bytes.size()}, target);
+    applyDeleteAirport("test.bgl", kAt, ByteView{bytes.data(), bytes.size()}, target);
     EXPECT_EQ(runwayListHead(target), nullptr);
     EXPECT_EQ(slots(target), std::vector<uint16_t>(8, 0));
     EXPECT_EQ(log.text(),
@@ -509,7 +516,7 @@ TEST_F(DeleteAirportTest, ShortSubrecordStillActsOnItsFlags) {
     runwayKeyed(0, 9, 27, 0);
     bytes.resize(6);
     putU32(bytes.data() + 2, 6);
-    applyDeleteAirport(ByteView{bytes.data(), bytes.size()}, target);
+    applyDeleteAirport("test.bgl", kAt, ByteView{bytes.data(), bytes.size()}, target);
     EXPECT_EQ(runwayListLength(target), 1u);
 }
 
