@@ -126,7 +126,7 @@ void deleteRunway(const uint8_t key[4], Airport* a) {
         const uint8_t bytes[4] = {node->surface, node->primaryNumber, node->secondaryNumber,
                                   node->designators};
         if (std::memcmp(bytes, key, sizeof bytes) != 0) continue;
-        *link = node->next;
+        unlinkRunway(a, link);
         logMessage(5, "Deleted runway %d/%d from %s", node->primaryNumber, node->designators,
                    airportText(a).ident);
         delete node;

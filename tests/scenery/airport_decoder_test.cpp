@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "airportdb/airport_dump.h"
 #include "airportdb/runway_lists.h"
 #include "scenery/airport_decoder.h"
 #include "scenery/import_fixtures.h"
@@ -492,6 +493,20 @@ TEST_F(DeleteAirportTest, CountsReachingPastTheSubrecordDeleteOnlyWhatLiesInside
     apply(frequencies);
     EXPECT_EQ(slots(target), (std::vector<uint16_t>{1100, 1200, 1300, 1400, 1500, 1600, 1700, 0}));
     EXPECT_TRUE(log.contains("expected at least 48. Ignoring what lies past its end\r\n")) << log.text();
+}
+
+TEST_F(DeleteAirportTest, AirportWithoutRunwaysLeftDumpsNf) {
+    // All runways deleted at once, or the last one by its key: either way the list is empty.
+    DeleteAirportFields all, byKey;
+    all.flags = 0x20;
+    byKey.runways = {RunwayKey{0, 9, 27, 0}};
+    for (const DeleteAirportFields& fields : {all, byKey}) {
+        runwayKeyed(0, 9, 27, 0);
+        apply(fields);
+        LogCapture log(5);
+        dumpAirport(target, 5);
+        EXPECT_TRUE(log.contains(" 0 rwys (nf); ")) << log.text();
+    }
 }
 
 TEST_F(DeleteAirportTest, ShortSubrecordStillActsOnItsFlags) {
