@@ -17,6 +17,7 @@ constexpr int kAreaSlots = 1000;            // area numbers 1 to 999; slot 0 is 
 constexpr size_t kActiveBufferSize = 4096;  // room for the "active" value
 constexpr size_t kQuirkLength = 19;         // "scenery\scenery.dat" plus the backslash before it
 const char kSceneryDat[] = "scenery.dat";
+const char kSceneryCfg[] = "scenery.cfg";
 
 char* heapCopy(const char* text) {
     size_t size = std::strlen(text) + 1;
@@ -94,8 +95,16 @@ int locateSceneryDat(char* path) {
 int readSceneryLibrary() {
     releaseSceneryLibrary();
 
-    char cfgPath[kPathBufferSize + 16];
-    std::snprintf(cfgPath, sizeof cfgPath, "%sscenery.cfg", basedir);
+    // Held to a path like every other: on Windows a longer one reads as no file at all.
+    if (std::strlen(basedir) + std::strlen(kSceneryCfg) >= static_cast<size_t>(kPathBufferSize)) {
+        logMessage(2,
+                   "scenery.cfg: the folder %s is too long for a path of %d characters. Cannot read the "
+                   "scenery library!",
+                   basedir, kPathBufferSize - 1);
+        return 0;
+    }
+    char cfgPath[kPathBufferSize];
+    std::snprintf(cfgPath, sizeof cfgPath, "%s%s", basedir, kSceneryCfg);
     layerList.sceneryCfgPath = heapCopy(cfgPath);
     if (!layerList.sceneryCfgPath) return 0;
     logMessage(5, "scenery.cfg: %s\n", layerList.sceneryCfgPath);

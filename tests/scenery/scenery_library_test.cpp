@@ -261,4 +261,19 @@ TEST_F(SceneryLibraryTest, EmptyLayerIndexFailsTheRead) {
     releaseSceneryLibrary();  // what was collected is released as usual
 }
 
+TEST_F(SceneryLibraryTest, SceneryCfgPathIsHeldTo259Characters) {
+    // 248 characters and "scenery.cfg" fit; one more does not, and nothing is read.
+    for (const size_t length : {size_t{248}, size_t{249}}) {
+        const std::string folder = "C:\\" + std::string(length - 4, 'f') + "\\";
+        std::strcpy(basedir, folder.c_str());
+        LogCapture log(2);
+        EXPECT_EQ(readSceneryLibrary(), length == 248 ? 1 : 0) << length;
+        EXPECT_EQ(log.text(), length == 248 ? std::string()
+                                            : "scenery.cfg: the folder " + folder +
+                                                  " is too long for a path of 259 characters. Cannot read "
+                                                  "the scenery library!\r\n");
+        releaseSceneryLibrary();
+    }
+}
+
 }  // namespace
