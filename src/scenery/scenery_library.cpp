@@ -126,6 +126,7 @@ int readSceneryLibrary() {
     // Select from the highest layer down; among equal layers the lowest area number first.
     char** paths = static_cast<char**>(std::calloc(kAreaSlots, sizeof(char*)));
     if (!paths) return 0;
+    int areas[kAreaSlots];  // the area number of each collected path
     int32_t count = 0;
     for (;;) {
         int chosen = 0;
@@ -138,7 +139,9 @@ int readSceneryLibrary() {
         char path[kPathBufferSize];
         if (!composeLayerPath(section, path)) continue;
         char* copy = heapCopy(path);
-        if (copy) paths[count++] = copy;
+        if (!copy) continue;
+        areas[count] = chosen;
+        paths[count++] = copy;
     }
 
     layerList.layerPaths = static_cast<char**>(std::calloc(count > 0 ? count : 1, sizeof(char*)));
@@ -149,20 +152,30 @@ int readSceneryLibrary() {
         std::free(paths);
         return 0;
     }
-    std::memcpy(layerList.layerPaths, paths, static_cast<size_t>(count) * sizeof(char*));
-    std::free(paths);
-    layerList.layerCount = count;
 
     // A scenery.cfg without a digest stays all zero: the library still reads (as empty when missing).
     if (!md5File(layerList.sceneryCfgDigest, layerList.sceneryCfgPath)) layerList.sceneryCfgDigest = Digest{};
 
+    // A layer index without a digest (empty, or held open for writing by another program) cannot be
+    // read either: like one that cannot be opened, it is left out (md5File has said why).
+    int ok = 1;
     for (int32_t i = 0; i < count; ++i) {
-        Digest* digest = static_cast<Digest*>(std::calloc(1, sizeof(Digest)));
-        if (!digest) return 0;
-        layerList.layerDigests[i] = digest;
-        if (!md5File(*digest, layerList.layerPaths[i])) return 0;
+        Digest* digest = ok ? static_cast<Digest*>(std::calloc(1, sizeof(Digest))) : nullptr;
+        if (!digest) {
+            ok = 0;  // out of memory: the read fails, and the paths not yet kept are freed
+        } else if (md5File(*digest, paths[i])) {
+            layerList.layerPaths[layerList.layerCount] = paths[i];
+            layerList.layerDigests[layerList.layerCount++] = digest;
+            continue;
+        } else {
+            formatSection(section, sizeof section, areas[i]);
+            logMessage(2, "%s: %s could not be opened for reading. Ignoring that layer!", section, paths[i]);
+        }
+        std::free(digest);
+        std::free(paths[i]);
     }
-    return 1;
+    std::free(paths);
+    return ok;
 }
 
 void releaseSceneryLibrary() {
