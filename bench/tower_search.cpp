@@ -202,6 +202,7 @@ void loadWorld(size_t n) {
     world.loaded = n;
     world.candidates.assign(2 * n, nullptr);
     core.candidates = world.candidates.data();
+    core.candidateCapacity = static_cast<int32_t>(world.candidates.size());
 }
 
 // Every airport's distance, then the tower search's choice rule over all of them.
@@ -289,6 +290,7 @@ void BM_InsertFileOrder(benchmark::State& state) {
     world.loaded = world.records.size();
     world.candidates.assign(2 * world.loaded, nullptr);
     core.candidates = world.candidates.data();
+    core.candidateCapacity = static_cast<int32_t>(world.candidates.size());
     state.counters["points"] = 2.0 * static_cast<double>(world.records.size());
     state.counters["height"] = spatialIndex.height;
 }

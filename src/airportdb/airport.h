@@ -37,14 +37,14 @@ struct Airport {
     uint16_t towerCom[8];  // COM frequency codes (kHz - 117000), filled from slot 0, 0 = empty
     uint32_t apLon;        // raw scenery longitude of the reference point
     uint32_t apLat;        // raw scenery latitude of the reference point
-    uint32_t apAlt;        // elevation, millimetres
+    int32_t apAlt;         // elevation, signed millimetres (airports below sea level exist)
     uint32_t twrLon;       // raw; exactly 0.0 degrees means not given
     uint32_t twrLat;       // raw; exactly 0.0 degrees means not given
-    uint32_t twrAlt;       // millimetres; 0 means not given
+    int32_t twrAlt;        // signed millimetres; 0 means not given
     float distanceNm;      // the tower search's distance from the aircraft
 };
 
-static_assert(sizeof(float) == 4 && sizeof(uint32_t) == 4);
+static_assert(sizeof(float) == 4 && sizeof(uint32_t) == 4 && sizeof(int32_t) == 4);
 static_assert(sizeof(Airport) == 88, "Airport is the 88-byte file record");
 static_assert(offsetof(Airport, ident) == 0);
 static_assert(offsetof(Airport, runwayCount) == 7);

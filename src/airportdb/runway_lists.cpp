@@ -82,8 +82,16 @@ uint32_t runwayListLength(const Airport* airport) {
     return n;
 }
 
+RunwayNode* unlinkRunway(Airport* airport, RunwayNode** link) {
+    RunwayNode* node = *link;
+    *link = node->next;
+    if (!runwayListHead(airport)) airport->runways = 0;
+    return node;
+}
+
 uint32_t releaseRunwayList(Airport* airport) {
     RunwayNode** link = headLink(airport->runways);
+    airport->runways = 0;
     return link ? freeNodes(*link) : 0;
 }
 

@@ -1,7 +1,9 @@
 // The runway lists of the airports being built, kept beside the records.
 //
 // While the database is built an airport's slot at offset 8 holds a 1-based index into this side table
-// of list heads (0: no list yet), so the record stays 88 bytes wherever pointers are 8 bytes wide.
+// of list heads (0: no runway), so the record stays 88 bytes wherever pointers are 8 bytes wide. A list
+// that becomes empty gives its index up: the slot is non-zero exactly while the airport has runways,
+// as the dump's flag says.
 // Lists run newest first. Nodes are allocated with `new` by the decoder and freed here with `delete`.
 // Finalisation (tower_synthesis.h) empties each list and puts `singleRunway` into the slot; at the end
 // of the build releaseRunwayLists() frees the table itself.
@@ -42,7 +44,11 @@ int pushRunway(Airport* airport, RunwayNode* node);
 // The number of nodes in the airport's list.
 uint32_t runwayListLength(const Airport* airport);
 
-// Frees every node of the airport's list and leaves it empty; returns how many nodes there were.
+// Unlinks the node that `link` (a link of the airport's list, from runwayListLink or a node's `next`)
+// points to and returns it, still to be freed by the caller.
+RunwayNode* unlinkRunway(Airport* airport, RunwayNode** link);
+
+// Frees every node of the airport's list and leaves it without one; returns how many nodes there were.
 uint32_t releaseRunwayList(Airport* airport);
 
 // Frees every node still listed and the side table; the indices handed out are void afterwards.

@@ -41,6 +41,14 @@ inline bool readU32(ByteView v, size_t offset, uint32_t& out) {
     return true;
 }
 
+// A signed 32-bit field in two's complement.
+inline bool readI32(ByteView v, size_t offset, int32_t& out) {
+    uint32_t bits;
+    if (!readU32(v, offset, bits)) return false;
+    out = static_cast<int32_t>(bits);
+    return true;
+}
+
 inline bool readU64(ByteView v, size_t offset, uint64_t& out) {
     uint32_t low, high;
     if (!readU32(v, offset, low) || !readU32(v, offset + 4, high)) return false;

@@ -38,6 +38,7 @@ struct CoreState {
     Config* config = nullptr;        // created first thing in the run, never freed
     Airport** candidates = nullptr;  // tower search results, room for two entries per airport
     int32_t candidateCount = 0;
+    int32_t candidateCapacity = 0;  // entries `candidates` has room for
 };
 
 extern CoreState core;

@@ -68,6 +68,7 @@ int runApplication() {
         logMessage(0, "%s", kInitFailed);
         return 1;
     }
+    core.candidateCapacity = static_cast<int32_t>(2 * airports);
 
     // Console control events before this point (during the database build) take the system's default
     // action: the handler is registered only once there is a loop to stop.

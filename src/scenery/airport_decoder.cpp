@@ -72,7 +72,13 @@ void applyName(ByteView sub, Airport* a) {
     uint32_t n = static_cast<uint32_t>(sub.size) - kBglRecordHeaderSize;
     if (n > kNameMaxLength - 1) n = kNameMaxLength;
     // n never exceeds the subrecord's text: above 30 it is 31, which a text of 31 or more holds.
-    std::memcpy(a->name, sub.data + kBglRecordHeaderSize, n);
+    const uint8_t* text = sub.data + kBglRecordHeaderSize;
+    const void* nul = n ? std::memchr(text, 0, n) : nullptr;
+    if (nul) n = static_cast<uint32_t>(static_cast<const uint8_t*>(nul) - text);
+    // The name is exactly this text: nothing of an earlier, longer name shows through, and the bytes
+    // behind it are zero, as kestrel.dat stores them.
+    std::memset(a->name, 0, sizeof a->name);
+    std::memcpy(a->name, text, n);
     logMessage(5, "Name subrecord yielded airport name: %s", airportText(a).name);
 }
 
@@ -120,7 +126,7 @@ void deleteRunway(const uint8_t key[4], Airport* a) {
         const uint8_t bytes[4] = {node->surface, node->primaryNumber, node->secondaryNumber,
                                   node->designators};
         if (std::memcmp(bytes, key, sizeof bytes) != 0) continue;
-        *link = node->next;
+        unlinkRunway(a, link);
         logMessage(5, "Deleted runway %d/%d from %s", node->primaryNumber, node->designators,
                    airportText(a).ident);
         delete node;
@@ -164,7 +170,7 @@ void decodeIdent(uint32_t packed, char* ident) {
     std::memmove(ident, ident + blanks, kIdentDigits + 1 - blanks);
 }
 
-void applyDeleteAirport(ByteView sub, Airport* a) {
+void applyDeleteAirport(const char* path, uint64_t offset, ByteView sub, Airport* a) {
     logMessage(5, "Evaluating DeleteAirport subrecord");
     uint8_t flags = 0;
     readU8(sub, 6, flags);  // a 6-byte subrecord has no flags
@@ -194,6 +200,14 @@ void applyDeleteAirport(ByteView sub, Airport* a) {
     readU8(sub, 10, frequencies);
 
     // Counts that reach past the subrecord act only on the entries that lie inside it.
+    const uint64_t needed = kDeleteAirportFixedSize + 4ull * (runways + stepped + frequencies);
+    if (needed > sub.size)
+        logMessage(
+            2,
+            "%s: DeleteAirport subrecord at offset %08llX is only %d bytes long, expected at least %d. "
+            "Ignoring what lies past its end",
+            path, static_cast<unsigned long long>(offset), static_cast<int>(sub.size),
+            static_cast<int>(needed));
     size_t at = kDeleteAirportFixedSize;
     for (uint32_t k = 0; k < runways; ++k, at += 4) {
         if (!sub.contains(at, 4)) return;
@@ -214,7 +228,7 @@ void applySubrecord(const char* path, ByteView view, uint64_t offset, Airport* t
     const ByteView sub = viewPart(view, offset, size);
     if (sub.size < kBglRecordHeaderSize) return;  // the caller checks; nothing outside is read
     if (deletePass) {
-        if (id == kBglDeleteAirportSubrecordId) applyDeleteAirport(sub, target);
+        if (id == kBglDeleteAirportSubrecordId) applyDeleteAirport(path, offset, sub, target);
         return;
     }
     switch (id) {
@@ -291,10 +305,10 @@ uint32_t parseAirportRecord(const char* path, ByteView view, uint32_t recordOffs
     readU8(record, 6, fresh->runwayCount);
     readU32(record, 12, fresh->apLon);
     readU32(record, 16, fresh->apLat);
-    readU32(record, 20, fresh->apAlt);
+    readI32(record, 20, fresh->apAlt);
     readU32(record, 24, fresh->twrLon);
     readU32(record, 28, fresh->twrLat);
-    readU32(record, 32, fresh->twrAlt);
+    readI32(record, 32, fresh->twrAlt);
     readU32(record, 40, packed);
     decodeIdent(packed, fresh->ident);
 

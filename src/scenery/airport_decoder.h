@@ -33,6 +33,7 @@ void decodeIdent(uint32_t packed, char* ident);
 void applySubrecord(const char* path, ByteView view, uint64_t subrecordOffset, Airport* target,
                     int deletePass);
 
-// Applies a DeleteAirport subrecord (exactly its bytes) to `target`: its flags, then its runway keys
-// and frequency deletions, as far as they lie inside the subrecord.
-void applyDeleteAirport(ByteView subrecord, Airport* target);
+// Applies a DeleteAirport subrecord (exactly its bytes, at file offset `subrecordOffset` of `path`) to
+// `target`: its flags, then its runway keys and frequency deletions, as far as they lie inside the
+// subrecord; counts that reach past it get a level-2 line.
+void applyDeleteAirport(const char* path, uint64_t subrecordOffset, ByteView subrecord, Airport* target);

@@ -203,30 +203,40 @@ uint32_t importIndexedFiles(ByteView index, uint32_t entryCount, const char* ind
                        indexPath, entryCount, e);
             break;
         }
+        // The flag comes first: an entry without it is passed over whatever its name, and one with it
+        // counts as a file even when its name cannot be used.
         uint8_t flags = 0;
-        uint32_t nameLength = 0;
-        const uint8_t* name = nullptr;
-        size_t length = 0;
         const uint64_t entry = entryOffset;
-        if (!viewContains(index, entry, kEntryNameAt) || !readU8At(index, entry + kEntryFlagsAt, flags) ||
-            !readU32At(index, entry + kEntryNameLengthAt, nameLength) ||
-            !entryName(index, entry + kEntryNameAt, nameLength, name, length)) {
+        if (!readU8At(index, entry + kEntryFlagsAt, flags)) {
             logMessage(2, "%s: entry %u at offset %08X reaches past the end of the file. Skipping it",
                        indexPath, e, entryOffset);
             continue;
         }
+        const bool holdsAirports = (flags & kHoldsAirports) != 0;
+        if (holdsAirports) progressAddFiles(1);
+        uint32_t nameLength = 0;
+        const uint8_t* name = nullptr;
+        size_t length = 0;
         char path[kPathBufferSize];
-        if (!composeBglPath(name, length, path, sizeof path)) {
-            logMessage(2, "%s: the file of entry %u does not fit a path of %d characters. Skipping it",
-                       indexPath, e, kPathBufferSize - 1);
+        if (!viewContains(index, entry, kEntryNameAt) ||
+            !readU32At(index, entry + kEntryNameLengthAt, nameLength) ||
+            !entryName(index, entry + kEntryNameAt, nameLength, name, length)) {
+            if (holdsAirports)
+                logMessage(2, "%s: entry %u at offset %08X reaches past the end of the file. Skipping it",
+                           indexPath, e, entryOffset);
             continue;
         }
-        if (!(flags & kHoldsAirports)) {
+        if (!composeBglPath(name, length, path, sizeof path)) {
+            if (holdsAirports)
+                logMessage(2, "%s: the file of entry %u does not fit a path of %d characters. Skipping it",
+                           indexPath, e, kPathBufferSize - 1);
+            continue;
+        }
+        if (!holdsAirports) {
             logMessage(5, "%s does not contain airports", path);
             continue;
         }
         logMessage(5, "%s contains airports", path);
-        progressAddFiles(1);
         MappedFile bgl;
         if (!mapFile(path, bgl)) continue;
         added += parseBglFile(mappedBytes(bgl), path);

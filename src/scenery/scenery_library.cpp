@@ -17,6 +17,7 @@ constexpr int kAreaSlots = 1000;            // area numbers 1 to 999; slot 0 is 
 constexpr size_t kActiveBufferSize = 4096;  // room for the "active" value
 constexpr size_t kQuirkLength = 19;         // "scenery\scenery.dat" plus the backslash before it
 const char kSceneryDat[] = "scenery.dat";
+const char kSceneryCfg[] = "scenery.cfg";
 
 char* heapCopy(const char* text) {
     size_t size = std::strlen(text) + 1;
@@ -94,8 +95,16 @@ int locateSceneryDat(char* path) {
 int readSceneryLibrary() {
     releaseSceneryLibrary();
 
-    char cfgPath[kPathBufferSize + 16];
-    std::snprintf(cfgPath, sizeof cfgPath, "%sscenery.cfg", basedir);
+    // Held to a path like every other: on Windows a longer one reads as no file at all.
+    if (std::strlen(basedir) + std::strlen(kSceneryCfg) >= static_cast<size_t>(kPathBufferSize)) {
+        logMessage(2,
+                   "scenery.cfg: the folder %s is too long for a path of %d characters. Cannot read the "
+                   "scenery library!",
+                   basedir, kPathBufferSize - 1);
+        return 0;
+    }
+    char cfgPath[kPathBufferSize];
+    std::snprintf(cfgPath, sizeof cfgPath, "%s%s", basedir, kSceneryCfg);
     layerList.sceneryCfgPath = heapCopy(cfgPath);
     if (!layerList.sceneryCfgPath) return 0;
     logMessage(5, "scenery.cfg: %s\n", layerList.sceneryCfgPath);
@@ -117,6 +126,7 @@ int readSceneryLibrary() {
     // Select from the highest layer down; among equal layers the lowest area number first.
     char** paths = static_cast<char**>(std::calloc(kAreaSlots, sizeof(char*)));
     if (!paths) return 0;
+    int areas[kAreaSlots];  // the area number of each collected path
     int32_t count = 0;
     for (;;) {
         int chosen = 0;
@@ -129,7 +139,9 @@ int readSceneryLibrary() {
         char path[kPathBufferSize];
         if (!composeLayerPath(section, path)) continue;
         char* copy = heapCopy(path);
-        if (copy) paths[count++] = copy;
+        if (!copy) continue;
+        areas[count] = chosen;
+        paths[count++] = copy;
     }
 
     layerList.layerPaths = static_cast<char**>(std::calloc(count > 0 ? count : 1, sizeof(char*)));
@@ -140,20 +152,30 @@ int readSceneryLibrary() {
         std::free(paths);
         return 0;
     }
-    std::memcpy(layerList.layerPaths, paths, static_cast<size_t>(count) * sizeof(char*));
-    std::free(paths);
-    layerList.layerCount = count;
 
     // A scenery.cfg without a digest stays all zero: the library still reads (as empty when missing).
     if (!md5File(layerList.sceneryCfgDigest, layerList.sceneryCfgPath)) layerList.sceneryCfgDigest = Digest{};
 
+    // A layer index without a digest (empty, or held open for writing by another program) cannot be
+    // read either: like one that cannot be opened, it is left out (md5File has said why).
+    int ok = 1;
     for (int32_t i = 0; i < count; ++i) {
-        Digest* digest = static_cast<Digest*>(std::calloc(1, sizeof(Digest)));
-        if (!digest) return 0;
-        layerList.layerDigests[i] = digest;
-        if (!md5File(*digest, layerList.layerPaths[i])) return 0;
+        Digest* digest = ok ? static_cast<Digest*>(std::calloc(1, sizeof(Digest))) : nullptr;
+        if (!digest) {
+            ok = 0;  // out of memory: the read fails, and the paths not yet kept are freed
+        } else if (md5File(*digest, paths[i])) {
+            layerList.layerPaths[layerList.layerCount] = paths[i];
+            layerList.layerDigests[layerList.layerCount++] = digest;
+            continue;
+        } else {
+            formatSection(section, sizeof section, areas[i]);
+            logMessage(2, "%s: %s could not be opened for reading. Ignoring that layer!", section, paths[i]);
+        }
+        std::free(digest);
+        std::free(paths[i]);
     }
-    return 1;
+    std::free(paths);
+    return ok;
 }
 
 void releaseSceneryLibrary() {

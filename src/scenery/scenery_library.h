@@ -17,8 +17,9 @@ struct LayerList {
 
 extern LayerList layerList;
 
-// Fills the layer list from scenery.cfg under `basedir`. Returns 1 when the list and all layer digests
-// are ready, 0 when a layer's digest could not be computed.
+// Fills the layer list from scenery.cfg under `basedir`. A layer whose index cannot be opened or has no
+// digest is left out (level 2). Returns 1 when the list is ready, 0 when scenery.cfg's path would be
+// too long (level 2) or memory ran out.
 int readSceneryLibrary();
 
 // Frees every path and digest of the layer list and leaves it empty.

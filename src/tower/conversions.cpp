@@ -16,8 +16,8 @@ double rawLatToDegrees(uint32_t raw) {
     return 90.0 - static_cast<double>(raw) * kRawLatFactor;
 }
 
-double millimetresToMetres(uint32_t raw) {
-    return static_cast<double>(raw) / 1000.0;
+double millimetresToMetres(int32_t millimetres) {
+    return static_cast<double>(millimetres) / 1000.0;
 }
 
 double greatCircleNmFromTrig(double sinLat1, double cosLat1, double lon1, double sinLat2, double cosLat2,

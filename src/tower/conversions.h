@@ -23,7 +23,8 @@ double rawLonToDegrees(uint32_t raw);
 // Raw 0 is +90 degrees, 2^28 the equator, 2^29 is -90.
 double rawLatToDegrees(uint32_t raw);
 
-double millimetresToMetres(uint32_t raw);
+// Signed millimetres to metres: -3000 is 3 m below sea level.
+double millimetresToMetres(int32_t millimetres);
 
 // Nautical miles between two points in degrees (spherical law of cosines, radius 3443.9 nm).
 double greatCircleNm(double lat1, double lon1, double lat2, double lon2);

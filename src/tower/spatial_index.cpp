@@ -57,8 +57,10 @@ KdNode* insertPoint(const double point[2], Airport* airport) {
     return node;
 }
 
+// The list has room for two entries per airport the database counted; an airport that reached the index
+// but not the table (memory ran out between the two) must not make a search write past its end.
 void appendCandidate(Airport* airport, double distanceNm) {
-    if (!core.candidates) return;
+    if (!core.candidates || core.candidateCount < 0 || core.candidateCount >= core.candidateCapacity) return;
     airport->distanceNm = static_cast<float>(distanceNm);
     core.candidates[core.candidateCount++] = airport;
 }

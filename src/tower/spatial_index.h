@@ -50,8 +50,9 @@ KdNode* kdInsert(const double point[2], Airport* airport);
 // collectCandidate: a node before its left subtree, the left subtree before the right one.
 void kdRangeSearch(const double low[2], const double high[2]);
 
-// Appends the airport to core.candidates and stores its distance from the aircraft (to its reference
-// point, single precision) in its distanceNm. The search does the same from the node's sine and cosine.
+// Appends the airport to core.candidates, while it has room (core.candidateCapacity), and stores its
+// distance from the aircraft (to its reference point, single precision) in its distanceNm. The search does
+// the same from the node's sine and cosine.
 void collectCandidate(Airport* airport);
 
 // Frees every node and the search frames and leaves the index empty. The program keeps its index to the

@@ -62,6 +62,7 @@ protected:
     void allocateCandidates() {
         candidates = std::make_unique<Airport*[]>(2 * pool.size() + 1);
         core.candidates = candidates.get();
+        core.candidateCapacity = static_cast<int32_t>(2 * pool.size() + 1);
     }
 
     std::deque<Airport> pool;

@@ -25,18 +25,17 @@ TEST_F(RunwayListTest, ListsRunNewestFirstBehindOneBasedIndices) {
     EXPECT_EQ(runwayListHead(b), b1);
     EXPECT_EQ(runwayListLength(a), 2u);
 
-    // Unlinking in place through the links, as a runway deletion does.
-    for (RunwayNode** link = runwayListLink(a); *link; link = &(*link)->next) {
-        if (*link == a1) {
-            *link = a1->next;
-            delete a1;
-            break;
-        }
-    }
+    // Unlinking in place through the links, as a runway deletion does; an emptied list leaves the slot
+    // 0, as for an airport that never had a runway.
+    EXPECT_EQ(unlinkRunway(a, &a2->next), a1);
+    delete a1;
     EXPECT_EQ(runwayListLength(a), 1u);
-    EXPECT_EQ(releaseRunwayList(a), 1u);
-    EXPECT_EQ(runwayListHead(a), nullptr);
-    EXPECT_EQ(a->runways, 1u);  // the airport keeps its (now empty) list
+    EXPECT_EQ(a->runways, 1u);
+    delete unlinkRunway(a, runwayListLink(a));
+    EXPECT_EQ(a->runways, 0u);
+    EXPECT_EQ(releaseRunwayList(b), 1u);
+    EXPECT_EQ(runwayListHead(b), nullptr);
+    EXPECT_EQ(b->runways, 0u);
 }
 
 TEST_F(RunwayListTest, LinksStayValidWhileManyMoreAirportsGetLists) {

@@ -48,7 +48,7 @@ TEST_F(LayerMergeTest, LaterTowerReplacesAllThreeFieldsButNeverTheReferencePoint
     mergeTowerInfo(existing, later);
     EXPECT_EQ(existing->twrLat, rawLat(51.49));
     EXPECT_EQ(existing->twrLon, kRawLonZero);
-    EXPECT_EQ(existing->twrAlt, 0u);
+    EXPECT_EQ(existing->twrAlt, 0);
     EXPECT_EQ(existing->apLat, rawLat(51.47));
     EXPECT_EQ(existing->apLon, rawLon(-0.45));
     EXPECT_EQ(lineCount(log.text()), 8u);

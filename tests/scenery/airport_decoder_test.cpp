@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "airportdb/airport_dump.h"
 #include "airportdb/runway_lists.h"
 #include "scenery/airport_decoder.h"
 #include "scenery/import_fixtures.h"
@@ -106,10 +107,10 @@ TEST_F(AirportDecoderTest, NewAirportFromItsFixedPartAndSubrecords) {
     EXPECT_EQ(a->runwayCount, 2);
     EXPECT_EQ(a->apLat, encodeLatitude(37.619806));
     EXPECT_EQ(a->apLon, encodeLongitude(-122.374821));
-    EXPECT_EQ(a->apAlt, 3960u);
+    EXPECT_EQ(a->apAlt, 3960);
     EXPECT_EQ(a->twrLat, encodeLatitude(37.616));
     EXPECT_EQ(a->twrLon, encodeLongitude(-122.385));
-    EXPECT_EQ(a->twrAlt, 71000u);
+    EXPECT_EQ(a->twrAlt, 71000);
     // 118.700 MHz is code 1700; the repeat finds its slot, the ground frequency is not a tower one.
     EXPECT_EQ(slots(a), (std::vector<uint16_t>{1700, 0, 0, 0, 0, 0, 0, 0}));
     // Newest runway first, with the designators packed secondary-high, primary-low.
@@ -153,6 +154,17 @@ TEST_F(AirportDecoderTest, NewAirportFromItsFixedPartAndSubrecords) {
     EXPECT_EQ(log.text().find("specified a size"), std::string::npos);
 }
 
+TEST_F(AirportDecoderTest, AltitudesBelowSeaLevelKeepTheirSign) {
+    AirportDef def = airportDef("EHAM", 52.3086, 4.7639);
+    def.elevationM = -3.0;  // stored as 0xFFFFF448
+    def.tower = TowerPosition{52.3, 4.77, -1.5};
+    LogCapture log(4);
+    ASSERT_EQ(decode({encodeAirport(def)}), 1u);
+    EXPECT_TRUE(
+        log.contains("AP @(52.308600, 4.763900, -3.000000), 0 rwys (nf); TWR @(52.300000, 4.770000, "
+                     "-1.500000)"));
+}
+
 TEST_F(AirportDecoderTest, PackedIdentifiers) {
     auto decoded = [](uint32_t packed) {
         char ident[7] = {};
@@ -191,22 +203,25 @@ TEST_F(AirportDecoderTest, EightTowerFrequenciesFitTheNinthIsDropped) {
     EXPECT_TRUE(log.contains("Found tower COM #0 at 117.000\r\n"));
 }
 
-TEST_F(AirportDecoderTest, NameTakesAtMostThirtyOneBytesAndKeepsTheRest) {
+TEST_F(AirportDecoderTest, NameIsExactlyTheCopiedTextAtMostThirtyOneBytes) {
     AirportFields fields;
-    fields.packedIdent = *packIdent("LFPG");
-    const std::string longName = "Paris Charles de Gaulle Roissy Airport";                       // 38 bytes
-    const Record first = airportRecord(fields, {nameSubrecord(longName.substr(0, 34), false)});  // size 40
-    const Record later = airportRecord(fields, {nameSubrecord("CDG")});  // "CDG" and its NUL: 4 bytes
-
-    ASSERT_EQ(decode({first}), 1u);
-    Airport* a = lookupAirport("LFPG");
-    ASSERT_NE(a, nullptr);
-    EXPECT_EQ(std::string(a->name), longName.substr(0, 31));
-    EXPECT_EQ(a->name[31], '\0');
-
-    EXPECT_EQ(decode({later}), 0u);
-    EXPECT_STREQ(a->name, "CDG");
-    EXPECT_EQ(std::string(a->name + 4, 27), longName.substr(4, 27));  // behind the copied bytes: unchanged
+    fields.packedIdent = *packIdent("LSZH");
+    const std::string longName = "Zurich Kloten International Airport";  // 35 bytes
+    // Each later record renames the airport; what a name was before never shows through.
+    const struct {
+        std::string text;
+        bool terminated;
+        std::string name;
+    } renames[] = {
+        {longName, false, longName.substr(0, 31)},  // a 41-byte subrecord copies 31 bytes
+        {"Bern", false, "Bern"},                    // no NUL of its own
+        {std::string("Ab\0cd", 5), false, "Ab"},    // the text ends at its NUL
+    };
+    for (const auto& row : renames) {
+        decode({airportRecord(fields, {nameSubrecord(row.text, row.terminated)})});
+        const std::string name(lookupAirport("LSZH")->name, sizeof Airport::name);
+        EXPECT_EQ(name, row.name + std::string(sizeof Airport::name - row.name.size(), '\0'));
+    }
 }
 
 TEST_F(AirportDecoderTest, FixedPartOnlyIsAnEmptyAirport) {
@@ -356,7 +371,7 @@ TEST_F(AirportDecoderTest, DeleteAirportActsOnlyOnAnAirportFromAnEarlierRecord) 
     EXPECT_STREQ(a->name, "Middle");
     EXPECT_EQ(a->apLat, encodeLatitude(37.619806));
     EXPECT_EQ(a->twrLat, encodeLatitude(37.617));
-    EXPECT_EQ(a->twrAlt, 80000u);
+    EXPECT_EQ(a->twrAlt, 80000);
     const size_t evaluating = log.text().find("Evaluating DeleteAirport subrecord\r\n");
     const size_t deleted = log.text().find("Deleted runway 28/33 from KSFO\r\n");
     const size_t request =
@@ -395,7 +410,7 @@ protected:
     }
     void apply(const DeleteAirportFields& fields) {
         bytes = encodeRecord(deleteAirportSubrecord(fields));
-        applyDeleteAirport(ByteView{bytes.data(), bytes.size()}, target);
+        applyDeleteAirport("test.bgl", kAt, ByteView{bytes.data(), bytes.size()}, target);
     }
     void fillSlots() {
         for (int i = 0; i < kTowerComSlots; ++i)
@@ -405,6 +420,7 @@ protected:
         return deleteFrequencyEntry(type, encodeFrequencyHz(megahertz));
     }
 
+    static constexpr uint64_t kAt = 0x100;  // the subrecord's file offset, for the lines
     Airport* target = nullptr;
     Bytes bytes;
 };
@@ -464,13 +480,33 @@ TEST_F(DeleteAirportTest, CountsReachingPastTheSubrecordDeleteOnlyWhatLiesInside
     EXPECT_EQ(runwayListLength(target), 1u);
     EXPECT_EQ(slots(target)[0], 1000);
     EXPECT_FALSE(log.contains("found individual delete request"));
+    EXPECT_TRUE(
+        log.contains("test.bgl: DeleteAirport subrecord at offset 00000100 is only 16 bytes long, "
+                     "expected at least 1012. Ignoring what lies past its end\r\n"))
+        << log.text();
 
     DeleteAirportFields frequencies;
     frequencies.frequencies = {towerEntry(118.0)};
     frequencies.frequencyCount = 9;
     frequencies.steppedCount = 0;
+    log.clear();
     apply(frequencies);
     EXPECT_EQ(slots(target), (std::vector<uint16_t>{1100, 1200, 1300, 1400, 1500, 1600, 1700, 0}));
+    EXPECT_TRUE(log.contains("expected at least 48. Ignoring what lies past its end\r\n")) << log.text();
+}
+
+TEST_F(DeleteAirportTest, AirportWithoutRunwaysLeftDumpsNf) {
+    // All runways deleted at once, or the last one by its key: either way the list is empty.
+    DeleteAirportFields all, byKey;
+    all.flags = 0x20;
+    byKey.runways = {RunwayKey{0, 9, 27, 0}};
+    for (const DeleteAirportFields& fields : {all, byKey}) {
+        runwayKeyed(0, 9, 27, 0);
+        apply(fields);
+        LogCapture log(5);
+        dumpAirport(target, 5);
+        EXPECT_TRUE(log.contains(" 0 rwys (nf); ")) << log.text();
+    }
 }
 
 TEST_F(DeleteAirportTest, ShortSubrecordStillActsOnItsFlags) {
@@ -482,7 +518,7 @@ TEST_F(DeleteAirportTest, ShortSubrecordStillActsOnItsFlags) {
     bytes.resize(10);
     putU32(bytes.data() + 2, 10);
     LogCapture log(5);
-    applyDeleteAirport(ByteView{bytes.data(), bytes.size()}, target);
+    applyDeleteAirport("test.bgl", kAt, ByteView{bytes.data(), bytes.size()}, target);
     EXPECT_EQ(runwayListHead(target), nullptr);
     EXPECT_EQ(slots(target), std::vector<uint16_t>(8, 0));
     EXPECT_EQ(log.text(),
@@ -495,7 +531,7 @@ TEST_F(DeleteAirportTest, ShortSubrecordStillActsOnItsFlags) {
     runwayKeyed(0, 9, 27, 0);
     bytes.resize(6);
     putU32(bytes.data() + 2, 6);
-    applyDeleteAirport(ByteView{bytes.data(), bytes.size()}, target);
+    applyDeleteAirport("test.bgl", kAt, ByteView{bytes.data(), bytes.size()}, target);
     EXPECT_EQ(runwayListLength(target), 1u);
 }
 

@@ -358,16 +358,35 @@ TEST_F(LayerIndexTest, EntryPathsAreComposedWithinTheirBuffer) {
     EXPECT_EQ(composed(std::string(249, 'r')), "(refused) ");
 }
 
-TEST_F(LayerIndexTest, EntryWhosePathDoesNotFitIsSkipped) {
-    writeBglFile("Scenery\\good", "G1");
-    SceneryDat dat;
-    dat.entries = {entry(std::string(300, 'x')), entry("Scenery\\good")};
-    const std::string index = writeIndex(buildSceneryDat(dat));
-    LogCapture log(2);
-    EXPECT_EQ(importLayerIndex(index.c_str()), 1u);
-    EXPECT_EQ(log.text(),
-              index + ": the file of entry 0 does not fit a path of 259 characters. Skipping it\r\n");
-    EXPECT_EQ(progressState.filesScanned, 1u);
+TEST_F(LayerIndexTest, RefusedEntriesAreReportedAndCountedOnlyWhenFlagged) {
+    SceneryDatEntry pastEnd = entry("Scenery\\never");
+    pastEnd.terminate = false;
+    pastEnd.nameLength = 1u << 20;  // the name runs past the end of the file
+    const struct {
+        SceneryDatEntry entry;
+        bool flagged;
+        std::string line;  // behind the index path; without the flag there is none
+    } rows[] = {
+        {entry(std::string(300, 'x')), true,
+         ": the file of entry 0 does not fit a path of 259 characters. Skipping it"},
+        {entry(std::string(300, 'x')), false, ""},
+        {pastEnd, true, ": entry 0 at offset %08X reaches past the end of the file. Skipping it"},
+        {pastEnd, false, ""},
+    };
+    for (const auto& row : rows) {
+        SceneryDat dat;
+        dat.entries = {row.entry};
+        dat.entries[0].holdsAirports = row.flagged;
+        const std::string index = writeIndex(buildSceneryDat(dat));
+        char line[200] = "";
+        if (row.flagged)
+            std::snprintf(line, sizeof line, row.line.c_str(), layoutSceneryDat(dat).entryOffsets[0]);
+        progressState = ProgressState{};
+        LogCapture log(2);
+        EXPECT_EQ(importLayerIndex(index.c_str()), 0u);
+        EXPECT_EQ(log.text(), row.flagged ? index + line + "\r\n" : "") << row.entry.name;
+        EXPECT_EQ(progressState.filesScanned, row.flagged ? 1u : 0u) << row.entry.name;
+    }
 }
 
 }  // namespace

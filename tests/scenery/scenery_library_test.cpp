@@ -248,17 +248,38 @@ TEST_F(SceneryLibraryTest, MissingConfigurationGivesAnEmptyList) {
     EXPECT_STREQ(layerList.sceneryCfgPath, (base + "scenery.cfg").c_str());
 }
 
-TEST_F(SceneryLibraryTest, EmptyLayerIndexFailsTheRead) {
+TEST_F(SceneryLibraryTest, LayerIndexWithoutADigestIsLeftOut) {
     LibraryDef library;
-    library.areas = {area(1, 2, "Good"), area(2, 1, "Empty")};
+    library.areas = {area(1, 3, "Good"), area(2, 2, "Empty"), area(3, 1, "Low")};
     library.areas[1].writeDat = false;
     write(library);
-    writeFile(dir.path() / "Empty" / "scenery.dat", "");
+    writeFile(dir.path() / "Empty" / "scenery.dat", "");  // an empty file has no digest
 
-    LogCapture log(1);
-    EXPECT_EQ(readSceneryLibrary(), 0);
+    LogCapture log(2);
+    ASSERT_EQ(readSceneryLibrary(), 1);
+    EXPECT_EQ(paths(), (std::vector<std::string>{datPath("Good"), datPath("Low")}));
+    Digest low{};
+    ASSERT_EQ(md5File(low, datPath("Low").c_str()), 1);
+    EXPECT_EQ(digestsEqual(*layerList.layerDigests[1], low), 1);
     EXPECT_TRUE(log.contains("Unable to create file mapping \"" + datPath("Empty") + "\"")) << log.text();
-    releaseSceneryLibrary();  // what was collected is released as usual
+    EXPECT_TRUE(log.contains("Area.002: " + datPath("Empty") +
+                             " could not be opened for reading. Ignoring that layer!\r\n"))
+        << log.text();
+}
+
+TEST_F(SceneryLibraryTest, SceneryCfgPathIsHeldTo259Characters) {
+    // 248 characters and "scenery.cfg" fit; one more does not, and nothing is read.
+    for (const size_t length : {size_t{248}, size_t{249}}) {
+        const std::string folder = "C:\\" + std::string(length - 4, 'f') + "\\";
+        std::strcpy(basedir, folder.c_str());
+        LogCapture log(2);
+        EXPECT_EQ(readSceneryLibrary(), length == 248 ? 1 : 0) << length;
+        EXPECT_EQ(log.text(), length == 248 ? std::string()
+                                            : "scenery.cfg: the folder " + folder +
+                                                  " is too long for a path of 259 characters. Cannot read "
+                                                  "the scenery library!\r\n");
+        releaseSceneryLibrary();
+    }
 }
 
 }  // namespace

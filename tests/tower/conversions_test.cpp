@@ -16,7 +16,8 @@ TEST(Conversions, RawCoordinatesAltitudesAndFrequencies) {
     EXPECT_EQ(rawLatToDegrees(0), 90.0);
     EXPECT_EQ(rawLatToDegrees(1u << 28), 0.0);
     EXPECT_EQ(rawLatToDegrees(1u << 29), -90.0);
-    EXPECT_EQ(millimetresToMetres(0xFFFFFFFFu), 4294967.295);  // unsigned: never negative
+    EXPECT_EQ(millimetresToMetres(-3000), -3.0);  // signed: airports below sea level exist
+    EXPECT_EQ(millimetresToMetres(INT32_MIN), -2147483.648);
 
     EXPECT_EQ(comFrequencyMHz(0), 0.0f);
     EXPECT_EQ(comFrequencyMHz(1725), 118.725f);
@@ -51,6 +52,12 @@ TEST_F(ConversionsTest, TowerAltitudeFromTheTowerOrFromTheRunwayCount) {
         a->runwayCount = runways;
         EXPECT_EQ(towerAltitude(), 12.0 + (runways >= 6 ? 4294967295.0 : expected[runways]));
     }
+    // Below sea level: the height goes on top of a negative elevation; a negative tower altitude is given.
+    a->runwayCount = 1;
+    a->apAlt = -3000;
+    EXPECT_EQ(towerAltitude(), 27.0);
+    a->twrAlt = -1500;
+    EXPECT_EQ(towerAltitude(), -1.5);
 }
 
 TEST(Conversions, TowerSourceLine) {

@@ -116,6 +116,21 @@ TEST_F(SpatialIndexTest, SearchStoresTheDistanceToTheReferencePointAsCollectCand
     }
 }
 
+TEST_F(SpatialIndexTest, SearchWritesNoFurtherThanTheCandidateList) {
+    // Two airports in the index, a list made for one (the other's table insertion failed).
+    Airport* b = airport("BBBB", 6, 6);
+    spatialIndexAdd(airport("AAAA", 5, 5));
+    spatialIndexAdd(b);
+    Airport* list[8] = {};
+    core.candidates = list;
+    core.candidateCapacity = 2;
+    const double low[2] = {-90, -400}, high[2] = {90, 400};
+    kdRangeSearch(low, high);
+    collectCandidate(b);
+    EXPECT_EQ(core.candidateCount, 2);
+    EXPECT_EQ(list[2], nullptr);
+}
+
 TEST_F(SpatialIndexTest, DegenerateTreeOf140000SortedPointsNeitherInsertsNorSearchesRecursively) {
     // Descending in both coordinates, every point goes left: one chain as deep as the tree is big.
     Airport* a = airport("DEEP");
@@ -127,6 +142,7 @@ TEST_F(SpatialIndexTest, DegenerateTreeOf140000SortedPointsNeitherInsertsNorSear
     EXPECT_EQ(spatialIndex.height, static_cast<uint32_t>(n));
     candidates = std::make_unique<Airport*[]>(n);
     core.candidates = candidates.get();
+    core.candidateCapacity = n;
     EXPECT_EQ(search(-90, -90, 90, 90).size(), static_cast<size_t>(n));
     EXPECT_EQ(search(-13.99985, -13.99985, -13.99965, -13.99965).size(), 2u);
 }
