@@ -15,8 +15,9 @@ void platformSetLastError(uint32_t code) {
 
 namespace {
 
-// The system's texts end in CR LF and a few hold line breaks of their own; the text goes inside one
-// log line, so every line break becomes a single blank and trailing blanks go.
+// The system's texts end in a full stop and CR LF, and a few hold line breaks of their own; the text goes
+// inside one log line, whose own text follows it ("error was: %s."), so every line break becomes a single
+// blank, and trailing blanks and the closing full stop go.
 void keepOnOneLine(char* text) {
     char* out = text;
     for (const char* in = text; *in; ++in) {
@@ -28,6 +29,7 @@ void keepOnOneLine(char* text) {
     }
     while (out != text && (out[-1] == ' ' || out[-1] == '\t'))
         --out;
+    if (out != text && out[-1] == '.') --out;
     *out = '\0';
 }
 
