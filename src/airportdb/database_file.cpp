@@ -159,6 +159,7 @@ Airport* readRecords(PlatformHandle file, int againstLibrary, uint32_t& countOut
 int openDatabaseForWrite() {
     databaseFile.databaseHandle = kInvalidHandle;
     databaseFile.pendingBytes = 0;
+    databaseFile.stored = 0;
     std::snprintf(databaseFile.temporaryPath, sizeof databaseFile.temporaryPath, "%s.tmp", core.databasePath);
     PlatformHandle file = platformCreateFileForWriting(databaseFile.temporaryPath);
     if (file == kInvalidHandle) {
@@ -214,7 +215,9 @@ void finishDatabaseFile(uint32_t recordCount) {
                    core.databasePath, databaseFile.temporaryPath, error);
         releaseErrorText(error);
         platformDeleteFile(databaseFile.temporaryPath);
+        return;
     }
+    databaseFile.stored = 1;
 }
 
 int checkDigests() {

@@ -28,6 +28,8 @@ struct DatabaseFile {
     PlatformHandle databaseHandle = kInvalidHandle;
     // Where the file is written until it is complete: databasePath with ".tmp" appended.
     char temporaryPath[kPathBufferSize + 8] = {};
+    // 1 once finishDatabaseFile has put a complete file at databasePath; 0 from openDatabaseForWrite on.
+    int stored = 0;
     // Records not yet written: tens of thousands of 88-byte writes would cost more than the import.
     uint32_t pendingBytes = 0;
     uint8_t pending[kDatabaseWriteBuffer] = {};
