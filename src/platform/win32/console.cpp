@@ -20,6 +20,7 @@ BOOL WINAPI forwardCtrlEvent(DWORD ctrlType) {
 
 void platformInitConsole() {
     _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
 }
 
 void platformSetConsoleTitle(const char* title) {
