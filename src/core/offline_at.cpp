@@ -102,7 +102,7 @@ int towerAtOffline(const OfflineRequest& request, std::string& out, std::string&
         const bool flagged = candidateFlagged(a);
         addCell(table, t.ident);
         addCell(table, t.name);
-        addCellf(table, "%.1f", a->distanceNm);
+        addNumber(table, a->distanceNm, 1);
         addCell(table, towerFrequencyText(a));
         addCell(table, flagged                                   ? "yes"
                        : tunedTowerSlot(a, simState.radio) >= 0 ? "no, too far"

@@ -62,15 +62,15 @@ void addAirport(TextTable& table, Airport* a) {
     const AirportText text = airportText(a);
     addCell(table, text.ident);
     addCell(table, text.name);
-    addCellf(table, "%.6f", rawLatToDegrees(a->apLat));
-    addCellf(table, "%.6f", rawLonToDegrees(a->apLon));
-    addCellf(table, "%.1f", millimetresToMetres(a->apAlt));
-    addCellf(table, "%.6f", lat);
-    addCellf(table, "%.6f", lon);
-    addCellf(table, "%.1f", altitude);
+    addNumber(table, rawLatToDegrees(a->apLat), 6);
+    addNumber(table, rawLonToDegrees(a->apLon), 6);
+    addNumber(table, millimetresToMetres(a->apAlt), 1);
+    addNumber(table, lat, 6);
+    addNumber(table, lon, 6);
+    addNumber(table, altitude, 1);
     addCell(table, towerSource(a, flags));
     addCell(table, towerFrequencyText(a));
-    addCellf(table, "%d", static_cast<int>(a->runwayCount));
+    addNumber(table, a->runwayCount, 0);
 }
 
 }  // namespace
@@ -82,7 +82,8 @@ int listOffline(const OfflineRequest& request, std::string& out, std::string& re
 
     TextTable table = makeTable({"ident", "name", ">lat", ">lon", ">elev_m", ">tower_lat", ">tower_lon",
                                  ">tower_alt_m", "tower_from", "tower_com", ">runways"});
-    table.cells.reserve(table.cells.size() * (static_cast<size_t>(count) + 1));
+    table.ends.reserve(table.ends.size() * (static_cast<size_t>(count) + 1));
+    table.text.reserve(128 * (static_cast<size_t>(count) + 1));
     for (uint32_t i = 0; i < count; ++i)
         if (!request.pattern || identMatches(request.pattern, airportText(&records[i]).ident))
             addAirport(table, &records[i]);

@@ -1,5 +1,6 @@
 // Rows of text cells for the options' answers, printed as aligned columns or as CSV, with the platform's
 // line ends. Text from files may hold any byte: control characters become '?', so a row stays one line.
+// Built for the tens of thousands of rows of a world library: all cells share one buffer.
 #pragma once
 
 #include <cstddef>
@@ -10,7 +11,8 @@
 
 struct TextTable {
     std::vector<bool> rightAligned;  // one per column
-    std::vector<std::string> cells;  // row after row, the header first
+    std::string text;                // every cell's bytes, row after row, the header first
+    std::vector<size_t> ends;        // where each cell ends in `text`
 };
 
 // A table whose header row holds `headers`; a header beginning with '>' is a right-aligned column
@@ -18,8 +20,10 @@ struct TextTable {
 TextTable makeTable(const std::vector<const char*>& headers);
 
 // Appends a cell to the current row.
+void addCell(TextTable& table, const char* text);
 void addCell(TextTable& table, const std::string& text);
-void addCellf(TextTable& table, const char* format, ...) KESTREL_PRINTF(2, 3);
+// A number with `decimals` places, rounded as printf's %.Nf rounds it.
+void addNumber(TextTable& table, double value, int decimals);
 
 // Rows after the header.
 size_t tableRows(const TextTable& table);
