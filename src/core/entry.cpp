@@ -37,7 +37,7 @@ constexpr const char* kUsage =
     "  --at       the tower kestrel would choose for an aircraft at latitude LAT and\r\n"
     "             longitude LON (degrees) tuned to MHZ, why, its text, and the nearest\r\n"
     "             airports the search weighed\r\n"
-    "  --database read FILE instead of kestrel.dat\r\n"
+    "  --database use FILE instead of kestrel.dat\r\n"
     "  --fs-dir   the FS9 folder; with --list and --at a file that no longer matches its\r\n"
     "             scenery library is refused as stale\r\n"
     "Exit codes of these: 0 done, 1 no database or nothing found, 2 wrong usage.\r\n"

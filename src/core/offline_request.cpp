@@ -100,7 +100,8 @@ int parseOfflineRequest(int argc, char** argv, OfflineRequest& request, std::str
             request.csv = true;
         } else if (std::strcmp(a, "--fs-dir") == 0 || std::strcmp(a, "--database") == 0) {
             if (i + 1 >= argc) return usage(reason, std::string(a) + " needs a path");
-            (a[2] == 'f' ? request.fsDir : request.database) = argv[++i];
+            const char*& path = std::strcmp(a, "--fs-dir") == 0 ? request.fsDir : request.database;
+            path = argv[++i];
         } else {
             return usage(reason, std::string("unknown option ") + a);
         }
