@@ -61,12 +61,12 @@ int readExactly(PlatformHandle file, void* buffer, uint32_t size) {
     return platformReadFile(file, buffer, size, &got) && got == size ? 1 : 0;
 }
 
-// Reads `count` digests (16 bytes each) without looking at them.
-int skipDigests(PlatformHandle file, uint64_t count) {
-    Digest skipped;
-    for (uint64_t i = 0; i < count; ++i)
-        if (!readExactly(file, skipped.bytes, sizeof skipped.bytes)) return 0;
-    return 1;
+// Reads `size` bytes without looking at them.
+int skipBytes(PlatformHandle file, uint64_t size) {
+    uint8_t skipped[4096];
+    for (; size > sizeof skipped; size -= sizeof skipped)
+        if (!readExactly(file, skipped, sizeof skipped)) return 0;
+    return readExactly(file, skipped, static_cast<uint32_t>(size));
 }
 
 Airport* readRecords(PlatformHandle file, int againstLibrary, uint32_t& countOut, DatabaseFault& fault) {
@@ -115,8 +115,6 @@ Airport* readRecords(PlatformHandle file, int againstLibrary, uint32_t& countOut
         // digests besides scenery.cfg's.
         const uint64_t fixed = 4 + kDatabaseDigestSize + records;
         layers = sized && size >= fixed ? (size - fixed) / kDatabaseDigestSize : 0;
-        fault = DatabaseFault::wrongLength;
-        if (!skipDigests(file, 1 + layers)) return nullptr;
     }
 
     // The layer count is not stored, and the record block is used in place: only a file of exactly the
@@ -132,6 +130,8 @@ Airport* readRecords(PlatformHandle file, int againstLibrary, uint32_t& countOut
         fault = DatabaseFault::wrongLength;
         return nullptr;
     }
+    fault = DatabaseFault::unreadable;
+    if (!againstLibrary && !skipBytes(file, kDatabaseDigestSize * (1 + layers))) return nullptr;
 
     Airport* block = new (std::nothrow) Airport[count];
     if (!block) {
