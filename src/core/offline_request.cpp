@@ -102,6 +102,10 @@ int parseOfflineRequest(int argc, char** argv, OfflineRequest& request, std::str
             if (i + 1 >= argc) return usage(reason, std::string(a) + " needs a path");
             const char*& path = std::strcmp(a, "--fs-dir") == 0 ? request.fsDir : request.database;
             path = argv[++i];
+            // Windows reads \" inside quotes as a quote: "C:\FS9\" --build arrives as one argument.
+            if (std::strchr(path, '"'))
+                return usage(reason, std::string(a) + " " + path +
+                                         ": a quoted folder must not end in a backslash (\"C:\\FS9\")");
         } else {
             return usage(reason, std::string("unknown option ") + a);
         }

@@ -96,6 +96,7 @@ TEST_F(OfflineTest, BuildWritesTheDatabaseAStartWouldBuild) {
         std::string out, needle;  // the needle is looked for in the log and the reason
     } cases[] = {
         {{"--build"}, kOfflineUsage, "", "--build needs --fs-dir DIR"},
+        {{"--fs-dir", "C:\\FS9\" --build"}, kOfflineUsage, "", "must not end in a backslash"},
         {{"--fs-dir", programPath("missing"), "--build"}, kOfflineFailed, "",
          "This directory cannot be accessed, so kestrel will not function.\r\n"
          "An error occurred while initializing kestrel.\r\n"},
