@@ -41,11 +41,26 @@ uint32_t buildDatabase() {
     return count;
 }
 
+namespace {
+
+int readLibrary() {
+    if (readSceneryLibrary()) return 1;
+    releaseSceneryLibrary();
+    return 0;
+}
+
+// The build and its end, with the library read: 0 after "No airports in database!".
+uint32_t buildFromLibrary() {
+    const uint32_t built = buildDatabase();
+    releaseSceneryLibrary();
+    if (built == 0) logMessage(0, "No airports in database!");
+    return built;
+}
+
+}  // namespace
+
 uint32_t loadOrBuildDatabase() {
-    if (!readSceneryLibrary()) {
-        releaseSceneryLibrary();
-        return 0;
-    }
+    if (!readLibrary()) return 0;
     if (!isDebugAirportSet()) {
         databaseFile.databaseHandle = platformOpenFileForReading(core.databasePath);
         if (databaseFile.databaseHandle != kInvalidHandle) {
@@ -58,12 +73,11 @@ uint32_t loadOrBuildDatabase() {
             }
         }
     }
-    const uint32_t built = buildDatabase();
-    releaseSceneryLibrary();
-    if (built == 0) {
-        logMessage(0, "No airports in database!");
-        return 0;
-    }
-    logMessage(4, "Successfully imported %i airport infos from scenery.", static_cast<int>(built));
+    const uint32_t built = buildFromLibrary();
+    if (built != 0) logMessage(4, kImportedFormat, static_cast<int>(built));
     return built;
+}
+
+uint32_t rebuildDatabase() {
+    return readLibrary() ? buildFromLibrary() : 0;
 }

@@ -61,12 +61,23 @@ int readExactly(PlatformHandle file, void* buffer, uint32_t size) {
     return platformReadFile(file, buffer, size, &got) && got == size ? 1 : 0;
 }
 
-uint32_t loadRecords(PlatformHandle file) {
+// Reads `size` bytes without looking at them.
+int skipBytes(PlatformHandle file, uint64_t size) {
+    uint8_t skipped[4096];
+    for (; size > sizeof skipped; size -= sizeof skipped)
+        if (!readExactly(file, skipped, sizeof skipped)) return 0;
+    return readExactly(file, skipped, static_cast<uint32_t>(size));
+}
+
+Airport* readRecords(PlatformHandle file, int againstLibrary, uint32_t& countOut, DatabaseFault& fault) {
+    countOut = 0;
+    fault = DatabaseFault::unreadable;
     uint8_t headerBytes[4] = {};
-    if (!readExactly(file, headerBytes, sizeof headerBytes)) return 0;
+    if (!readExactly(file, headerBytes, sizeof headerBytes)) return nullptr;
     uint32_t header = 0;
     readU32(ByteView{headerBytes, sizeof headerBytes}, 0, header);
-    if (header == 0) return 0;
+    fault = DatabaseFault::noRecords;
+    if (header == 0) return nullptr;
 
     const uint32_t version = header >> 24;
     if (version < kDatabaseVersion) {
@@ -74,53 +85,73 @@ uint32_t loadRecords(PlatformHandle file) {
                    "Because of changes in the datafile layout, it needs to be rebuilt.\r\n",
                    "If you want to take advantage of possible new options, please make\r\n",
                    "sure you're using an up-to-date configuration file.");
-        return 0;
+        fault = DatabaseFault::olderVersion;
+        return nullptr;
     }
     if (version > kDatabaseVersion) {
         logMessage(2, "%s%s%s", "A datafile from a NEWER version of kestrel has been detected.\r\n",
                    "Because kestrel will not be able to work with this file, the datafile ",
                    "has to be rebuilt.\r\n");
-        return 0;
+        fault = DatabaseFault::newerVersion;
+        return nullptr;
     }
     const uint32_t count = header & kDatabaseMaxRecords;
-    if (count == 0) return 0;  // an interrupted or empty build
-    if (!checkDigests()) return 0;
+    if (count == 0) return nullptr;  // an interrupted or empty build
+
+    uint64_t size = 0;
+    const bool sized = platformFileSize(file, &size) != 0;
+    const uint64_t records = static_cast<uint64_t>(kDatabaseRecordSize) * count;
+    uint64_t layers = 0;
+    if (againstLibrary) {
+        layers = layerList.layerCount > 0 ? static_cast<uint64_t>(layerList.layerCount) : 0;
+        if (!checkDigests()) {
+            // Digests that could not even be read belong to a file that is too short.
+            fault = sized && size < 4 + kDatabaseDigestSize * (1 + layers) ? DatabaseFault::wrongLength
+                                                                           : DatabaseFault::changedScenery;
+            return nullptr;
+        }
+    } else {
+        // Without the scenery library the layer count is unknown: the file must hold some whole number of
+        // digests besides scenery.cfg's.
+        const uint64_t fixed = 4 + kDatabaseDigestSize + records;
+        layers = sized && size >= fixed ? (size - fixed) / kDatabaseDigestSize : 0;
+    }
 
     // The layer count is not stored, and the record block is used in place: only a file of exactly the
     // expected length can hold the digests and records where they are read from.
-    const uint64_t expected = 4 + kDatabaseDigestSize * (1 + static_cast<uint64_t>(layerList.layerCount)) +
-                              static_cast<uint64_t>(kDatabaseRecordSize) * count;
-    uint64_t size = 0;
-    if (!platformFileSize(file, &size) || size != expected) {
+    const uint64_t expected = 4 + kDatabaseDigestSize * (1 + layers) + records;
+    if (!sized || size != expected) {
         logMessage(
             3,
             "The datafile %s is %llu bytes long, but %u airports and %d scenery layers take %llu bytes. "
             "It has to be rebuilt.",
-            core.databasePath, static_cast<unsigned long long>(size), count,
-            static_cast<int>(layerList.layerCount), static_cast<unsigned long long>(expected));
-        return 0;
+            core.databasePath, static_cast<unsigned long long>(size), count, static_cast<int>(layers),
+            static_cast<unsigned long long>(expected));
+        fault = DatabaseFault::wrongLength;
+        return nullptr;
     }
+    fault = DatabaseFault::unreadable;
+    if (!againstLibrary && !skipBytes(file, kDatabaseDigestSize * (1 + layers))) return nullptr;
 
-    // The block holds the loaded records for the rest of the run.
-    Airport* records = new (std::nothrow) Airport[count];
-    if (!records) {
+    Airport* block = new (std::nothrow) Airport[count];
+    if (!block) {
         logMessage(2, "Not enough memory to load %u airports from %s. The database is rebuilt.", count,
                    core.databasePath);
-        return 0;
+        fault = DatabaseFault::noMemory;
+        return nullptr;
     }
-    if (!readExactly(file, records, count * kDatabaseRecordSize)) {
+    if (!readExactly(file, block, count * kDatabaseRecordSize)) {
         char* error = lastErrorText();
         logMessage(2, "Unable to read the airports of %s, error was: %s. The database is rebuilt.",
                    core.databasePath, error);
         releaseErrorText(error);
-        delete[] records;
-        return 0;
+        delete[] block;
+        fault = DatabaseFault::unreadable;
+        return nullptr;
     }
-    for (uint32_t i = 0; i < count; ++i) {
-        dumpAirport(&records[i], 5);
-        spatialIndexAdd(&records[i]);
-    }
-    return count;
+    fault = DatabaseFault::none;
+    countOut = count;
+    return block;
 }
 
 }  // namespace
@@ -128,6 +159,7 @@ uint32_t loadRecords(PlatformHandle file) {
 int openDatabaseForWrite() {
     databaseFile.databaseHandle = kInvalidHandle;
     databaseFile.pendingBytes = 0;
+    databaseFile.stored = 0;
     std::snprintf(databaseFile.temporaryPath, sizeof databaseFile.temporaryPath, "%s.tmp", core.databasePath);
     PlatformHandle file = platformCreateFileForWriting(databaseFile.temporaryPath);
     if (file == kInvalidHandle) {
@@ -186,7 +218,9 @@ void finishDatabaseFile(uint32_t recordCount) {
                    core.databasePath, databaseFile.temporaryPath, error);
         releaseErrorText(error);
         platformDeleteFile(databaseFile.temporaryPath);
+        return;
     }
+    databaseFile.stored = 1;
 }
 
 int checkDigests() {
@@ -210,9 +244,25 @@ int checkDigests() {
     return 1;
 }
 
-uint32_t loadDatabase() {
-    const uint32_t count = loadRecords(databaseFile.databaseHandle);
+Airport* readDatabase(int againstLibrary, uint32_t& count, DatabaseFault& fault) {
+    Airport* records = readRecords(databaseFile.databaseHandle, againstLibrary, count, fault);
     platformCloseHandle(databaseFile.databaseHandle);
     databaseFile.databaseHandle = kInvalidHandle;
+    return records;
+}
+
+void indexAirports(Airport* records, uint32_t count) {
+    for (uint32_t i = 0; i < count; ++i) {
+        dumpAirport(&records[i], 5);
+        spatialIndexAdd(&records[i]);
+    }
+}
+
+uint32_t loadDatabase() {
+    uint32_t count = 0;
+    DatabaseFault fault;
+    // The block holds the loaded records for the rest of the run.
+    Airport* records = readDatabase(1, count, fault);
+    indexAirports(records, count);
     return count;
 }

@@ -28,6 +28,8 @@ struct DatabaseFile {
     PlatformHandle databaseHandle = kInvalidHandle;
     // Where the file is written until it is complete: databasePath with ".tmp" appended.
     char temporaryPath[kPathBufferSize + 8] = {};
+    // 1 once finishDatabaseFile has put a complete file at databasePath; 0 from openDatabaseForWrite on.
+    int stored = 0;
     // Records not yet written: tens of thousands of 88-byte writes would cost more than the import.
     uint32_t pendingBytes = 0;
     uint8_t pending[kDatabaseWriteBuffer] = {};
@@ -53,6 +55,27 @@ void finishDatabaseFile(uint32_t recordCount);
 // spatial index. Returns the number of records, or 0 when the file is not usable (wrong version, no
 // records, changed digests, wrong length, no memory). Always closes the handle.
 uint32_t loadDatabase();
+
+// Why a file gave no records.
+enum class DatabaseFault {
+    none,
+    unreadable,      // too short for its header, or a failed read
+    noRecords,       // an empty or interrupted build
+    olderVersion,
+    newerVersion,
+    changedScenery,  // a digest differs from the layer list's
+    wrongLength,
+    noMemory,
+};
+
+// The reading half of loadDatabase, with its checks and messages: the records of databaseHandle in one
+// new[] block that the caller owns, with their count, or null with the fault. With `againstLibrary` 0
+// the layer list is not read: the digests are skipped unseen and the file need only be as long as some
+// number of layers makes it. Always closes the handle.
+Airport* readDatabase(int againstLibrary, uint32_t& count, DatabaseFault& fault);
+
+// The indexing half: logs each record's dump at level 5 and adds it to the spatial index.
+void indexAirports(Airport* records, uint32_t count);
 
 // Reads the digests behind the header word and compares them with the current layer list's. Returns 1
 // when all are equal, else 0.

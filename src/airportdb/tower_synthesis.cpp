@@ -154,8 +154,7 @@ void traceAirport(const char* path, Airport* a) {
     logMessage(0, "\t  Tower location (lat,lon,alt): (%f, %f, %f)", lat, lon, altitude);
     char source[64];
     if (millimetresToMetres(a->twrAlt) == 0.0) {
-        int rw = a->runwayCount < 1 ? 1 : (a->runwayCount > 6 ? 6 : a->runwayCount);
-        std::snprintf(source, sizeof source, "calculated using TowerHeight%dRw", rw);
+        std::snprintf(source, sizeof source, "calculated using TowerHeight%dRw", towerHeightSetting(a));
     } else {
         std::snprintf(source, sizeof source, "taken from AFCAD");
     }

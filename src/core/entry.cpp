@@ -5,6 +5,7 @@
 
 #include "core/core_state.h"
 #include "core/log.h"
+#include "core/offline_request.h"
 #include "core/run.h"
 #include "platform/platform.h"
 
@@ -14,6 +15,9 @@ constexpr const char* kTitle = "kestrel 2.01";
 
 constexpr const char* kUsage =
     "Usage: kestrel [AIRPORT]\r\n"
+    "       kestrel --fs-dir DIR --build\r\n"
+    "       kestrel --list [PATTERN] [--csv] [--database FILE] [--fs-dir DIR]\r\n"
+    "       kestrel --at LAT LON [MHZ] [--database FILE] [--fs-dir DIR]\r\n"
     "\r\n"
     "Moves the simulator's tower view to the tower of the airport you are talking to.\r\n"
     "\r\n"
@@ -23,23 +27,48 @@ constexpr const char* kUsage =
     "  --help     show this text\r\n"
     "  --version  show the version\r\n"
     "\r\n"
+    "Without the simulator:\r\n"
+    "  --build    build kestrel.dat from the scenery library of the FS9 folder DIR, as a\r\n"
+    "             start does, and end; the next start loads it\r\n"
+    "  --list     the airports of kestrel.dat whose identifier matches PATTERN (* and ?,\r\n"
+    "             any letter case; all without one): position, elevation, the tower point\r\n"
+    "             kestrel places and where it comes from, tower frequencies, runways\r\n"
+    "  --csv      the list as CSV with a header row\r\n"
+    "  --at       the tower kestrel would choose for an aircraft at latitude LAT and\r\n"
+    "             longitude LON (degrees) tuned to MHZ, why, its text, and the nearest\r\n"
+    "             airports the search weighed\r\n"
+    "  --database use FILE instead of kestrel.dat\r\n"
+    "  --fs-dir   the FS9 folder; with --list and --at a file that no longer matches its\r\n"
+    "             scenery library is refused as stale\r\n"
+    "Exit codes of these: 0 done, 1 no database or nothing found, 2 wrong usage.\r\n"
+    "\r\n"
     "Settings are read from kestrel.ini (section KestrelConfig) in the working folder.\r\n"
     "Stop kestrel with Ctrl+C or by closing its console window.\r\n";
+
+// The usage with the platform's line ends.
+void printUsage() {
+    for (const char* c = kUsage; *c; ++c) {
+        if (*c == '\r') continue;
+        if (*c == '\n')
+            std::fputs(kPlatformLineEnd, stdout);
+        else
+            std::fputc(*c, stdout);
+    }
+}
 
 }  // namespace
 
 int handleOptions(int argc, char** argv) {
     if (argc < 2 || argv[1][0] != '-') return -1;
     if (std::strcmp(argv[1], "--help") == 0) {
-        std::fputs(kUsage, stdout);
+        printUsage();
         return 0;
     }
     if (std::strcmp(argv[1], "--version") == 0) {
         std::fputs("kestrel 2.01\r\n", stdout);
         return 0;
     }
-    std::fprintf(stderr, "kestrel: unknown option %s\r\n\r\n%s", argv[1], kUsage);
-    return 2;
+    return offlineMain(argc, argv);
 }
 
 void takeDebugAirport(int argc, char** argv) {

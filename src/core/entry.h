@@ -1,8 +1,9 @@
 // The console entry point: options, the airport to trace, then the run sequence.
 #pragma once
 
-// Handles an option in the first argument (--help, --version; anything else that begins with '-' is
-// refused). Returns the exit code when the program must end here, or -1 to go on.
+// Handles an option in the first argument: --help, --version, or the options without the simulator
+// (offline_request.h), which refuse anything they do not know. Returns the exit code when the program
+// must end here, or -1 to go on.
 int handleOptions(int argc, char** argv);
 
 // Takes the airport to trace from the first argument: at most its first 7 characters.

@@ -10,8 +10,16 @@ namespace {
 constexpr uint32_t kCycleMilliseconds = 10;
 constexpr int32_t kSearchFactor = 2;
 
+}  // namespace
+
+Airport* mainLoopTowerSearch(Airport* (*search)(int32_t factor, int32_t minCandidates)) {
+    return search(kSearchFactor, core.config->towerMinCandidates);
+}
+
+namespace {
+
 void chooseAndPlaceTower(const MainLoopSteps& steps) {
-    Airport* chosen = steps.search(kSearchFactor, core.config->towerMinCandidates);
+    Airport* chosen = mainLoopTowerSearch(steps.search);
     if (!chosen) return;  // no airport in reach: nothing to place, and the previous choice stands
     int changed = chosen != core.currentAirport ? 1 : 0;
     core.currentAirport = chosen;

@@ -14,6 +14,10 @@ struct MainLoopSteps {
     void (*sleep)(uint32_t milliseconds);
 };
 
+// The loop's tower search for the aircraft state in simState: `search` with factor 2 and the
+// towerMinCandidates setting. Whatever asks which tower the loop would choose asks it this way.
+Airport* mainLoopTowerSearch(Airport* (*search)(int32_t factor, int32_t minCandidates));
+
 // Runs until core.stopRequested is seen after a sleep. Reads the settings through core.config and
 // keeps core.currentAirport.
 void runMainLoop(const MainLoopSteps& steps);

@@ -19,10 +19,18 @@ namespace {
 
 constexpr const char* kInitFailed = "An error occurred while initializing kestrel.\r\n";
 
+}  // namespace
+
 void buildPaths() {
     std::snprintf(core.databasePath, sizeof core.databasePath, ".\\%s", "kestrel.dat");
     std::snprintf(core.settingsPath, sizeof core.settingsPath, ".\\%s", "kestrel.ini");
 }
+
+void logInitFailed() {
+    logMessage(0, "%s", kInitFailed);
+}
+
+namespace {
 
 // Opens the simulator link. A link that is already open is no failure.
 int openSimulatorLink() {

@@ -9,3 +9,9 @@ int runApplication();
 
 // Registered with the system once the database is ready: asks the main loop to stop.
 int consoleCtrlHandler(uint32_t ctrlType);
+
+// The paths of kestrel.dat and kestrel.ini in the working folder (".\kestrel.dat", ".\kestrel.ini").
+void buildPaths();
+
+// The level-0 line that ends a start-up whose simulator folder could not be used.
+void logInitFailed();

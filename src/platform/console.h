@@ -7,6 +7,14 @@
 // Windows, where the C runtime would otherwise turn every "\r\n" into "\r\r\n").
 void platformInitConsole();
 
+// The line end of text printed for other programs to read (listings, answers, reasons): CR LF on
+// Windows, LF elsewhere. The log keeps its CR LF everywhere.
+#ifdef _WIN32
+constexpr const char* kPlatformLineEnd = "\r\n";
+#else
+constexpr const char* kPlatformLineEnd = "\n";
+#endif
+
 // Sets the title of the console window (on a POSIX terminal: the terminal's title, when stderr is one).
 void platformSetConsoleTitle(const char* title);
 

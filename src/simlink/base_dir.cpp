@@ -47,16 +47,21 @@ int determineBaseDir() {
     char reported[fsuipc::kSimFolderSize] = {};
     if (!ipcRead(fsuipc::kSimFolder, fsuipc::kSimFolderSize, reported, &ipcResult) || !ipcProcess(&ipcResult))
         return problemDeterminingBaseDir();
-    // The text comes from the other side: it must end within the 260 bytes, and it needs room for the
+    return useBaseDir(reported, sizeof reported, "FSUIPC returns basedir: ");
+}
+
+int useBaseDir(const char* reported, size_t size, const char* reportedBy) {
+    // The text comes from the other side: it must end within its bytes, and it needs room for the
     // backslash that completes it.
-    const void* end = std::memchr(reported, '\0', sizeof reported);
+    const void* end = std::memchr(reported, '\0', size);
     if (!end) return problemDeterminingBaseDir();
     size_t length = static_cast<size_t>(static_cast<const char*>(end) - reported);
     if (length == 0) return problemDeterminingBaseDir();
-    if (reported[length - 1] != '\\' && length + 1 >= sizeof basedir) return problemDeterminingBaseDir();
+    if (length + 1 > sizeof basedir || (reported[length - 1] != '\\' && length + 1 >= sizeof basedir))
+        return problemDeterminingBaseDir();
 
     std::memcpy(basedir, reported, length + 1);
-    logMessage(4, "FSUIPC returns basedir: %s", basedir);
+    logMessage(4, "%s%s", reportedBy, basedir);
     if (basedir[length - 1] != '\\') {
         basedir[length] = '\\';
         basedir[length + 1] = '\0';

@@ -1,6 +1,7 @@
 // The simulator's installation folder, as the simulator link determines it during start-up.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/core_state.h"
@@ -12,6 +13,10 @@ extern char basedir[kPathBufferSize];
 // Asks the simulator for its folder over the open link, completes it with a backslash and checks that
 // it opens (verifyBaseDir). 1 when basedir is set and accessible; otherwise 0 after a level-0 line.
 int determineBaseDir();
+
+// The rest of determineBaseDir for a folder text from elsewhere (the command line): `reported` must end
+// within `size` bytes. Logs `reportedBy` and the text at level 4, then completes and checks it.
+int useBaseDir(const char* reported, size_t size, const char* reportedBy);
 
 // Prefers the local folder of a simulator running on this machine over a network (UNC) folder, unless
 // the forceFsPathToUNC setting keeps the network one, and checks access. A local folder without a

@@ -42,6 +42,10 @@ float comFrequencyMHz(uint32_t code) {
     return mhz == 117.0f ? 0.0f : mhz;
 }
 
+int towerHeightSetting(const Airport* a) {
+    return a->runwayCount < 1 ? 1 : (a->runwayCount > 6 ? 6 : a->runwayCount);
+}
+
 double towerAltitude() {
     const Airport* a = core.currentAirport;
     if (!a) return 0.0;

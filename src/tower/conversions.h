@@ -42,6 +42,12 @@ double greatCircleNmFromTrig(double sinLat1, double cosLat1, double lon1, double
 // The frequency in MHz for a COM code; 0.0 for code 0 (an empty slot), not 117.0.
 float comFrequencyMHz(uint32_t code);
 
+struct Airport;
+
+// The N of the TowerHeightNRw setting that gives the tower height for the airport's runway count: 1 for
+// none or one runway, up to 6 for six or more.
+int towerHeightSetting(const Airport* airport);
+
 // The tower view's altitude in metres for core.currentAirport: its tower altitude when given, else its
 // elevation plus the tower height configured for its runway count.
 double towerAltitude();

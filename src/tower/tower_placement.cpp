@@ -12,6 +12,11 @@
 #include "simlink/sim_state.h"
 #include "tower/conversions.h"
 
+void formatTowerInfo(const Airport* airport, char (&info)[kTowerInfoSize]) {
+    AirportText text = airportText(airport);
+    std::snprintf(info, sizeof info, "Tower @ %.6s (%.31s)", text.ident, text.name);
+}
+
 void placeTower(int changed) {
     Airport* airport = core.currentAirport;
     if (!airport) return;
@@ -33,9 +38,8 @@ void placeTower(int changed) {
     const long limit = core.config->maxDisplayInfoAltitude;
     if (ipcWritten != 0 && changed == 1 && currentAltitude <= static_cast<double>(limit)) {
         logMessage(5, "Displaying info because current alt %f <= %ld", currentAltitude, limit);
-        AirportText text = airportText(airport);
-        char info[64];
-        std::snprintf(info, sizeof info, "Tower @ %.6s (%.31s)", text.ident, text.name);
+        char info[kTowerInfoSize];
+        formatTowerInfo(airport, info);
         simShowText(info, core.config->displayDuration);
         return;
     }

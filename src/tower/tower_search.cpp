@@ -8,6 +8,17 @@
 #include "simlink/sim_state.h"
 #include "tower/spatial_index.h"
 
+int tunedTowerSlot(const Airport* a, uint16_t radio) {
+    for (int i = 0; i < kTowerComSlots && a->towerCom[i] != 0; ++i)
+        if ((a->towerCom[i] / 10) * 10 == radio) return i;
+    return -1;
+}
+
+bool candidateFlagged(const Airport* a) {
+    const double threshold = core.config ? static_cast<double>(core.config->comLockThreshold) : 0.0;
+    return threshold > a->distanceNm && tunedTowerSlot(a, simState.radio) >= 0;
+}
+
 namespace {
 
 // One pass: collects the airports of the box for `factor` into core.candidates. Returns whether the
@@ -29,22 +40,14 @@ bool searchPass(int32_t factor) {
     return !(low[0] > -90.0 || high[0] < 90.0 || low[1] > -360.0 || high[1] < 360.0);
 }
 
-// A tower slot, cut to the radio's 10 kHz resolution, equals the tuned code.
-bool towerFrequencyTuned(const Airport* a, uint16_t radio) {
-    for (int i = 0; i < kTowerComSlots && a->towerCom[i] != 0; ++i)
-        if ((a->towerCom[i] / 10) * 10 == radio) return true;
-    return false;
-}
-
 // The backward walk over the final pass: a flagged (tuned and near enough) airport beats any unflagged
 // one; otherwise the strictly nearer wins, so on a tie the one reported last by the search stays.
 Airport* chooseCandidate() {
-    const double threshold = core.config ? static_cast<double>(core.config->comLockThreshold) : 0.0;
     Airport* chosen = nullptr;
     bool chosenFlagged = false;
     for (int32_t i = core.candidateCount - 1; i >= 0; --i) {
         Airport* c = core.candidates[i];
-        bool flagged = threshold > c->distanceNm && towerFrequencyTuned(c, simState.radio);
+        bool flagged = candidateFlagged(c);
         if (flagged && c != core.currentAirport)
             logMessage(5, "COM Frequency matched for %s at distance %f", airportText(c).ident, c->distanceNm);
         bool take;

@@ -13,3 +13,10 @@ struct Airport;
 // one airport is found. Fills core.candidates and the candidates' distanceNm. Returns the chosen
 // airport, or null when the index is empty.
 Airport* towerSearch(int32_t factor, int32_t minCandidates);
+
+// The first tower slot that, cut to the radio's 10 kHz resolution, equals the tuned code; -1 when none.
+int tunedTowerSlot(const Airport* airport, uint16_t radio);
+
+// The search's flag for a collected airport: nearer than comLockThreshold (its distanceNm) and on the
+// tuned frequency (simState.radio). A flagged airport beats any unflagged one.
+bool candidateFlagged(const Airport* airport);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "e2e/e2e_fixture.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -83,6 +84,33 @@ TEST_F(DatabaseStartup, BuildsTheDatabaseOnceAndLoadsItAfterwards) {
     out = runUntil("Successfully imported 4 airport infos from scenery.\r\n");
     EXPECT_NE(out.find("has changed, requesting database rebuild\r\n"), std::string::npos) << out;
     EXPECT_EQ(database().size(), 4u + 16u * 3u + 88u * 4u);
+}
+
+TEST_F(DatabaseStartup, BuiltBeforeTheFlightTheDatabaseIsLoadedByTheStart) {
+    AreaDef world;
+    world.local = "Scenery\\World";
+    world.files.resize(1);
+    world.files[0].name = "WORLD";
+    world.files[0].airports = {airportAt("KSFO", 37.62, -122.37), airportAt("KOAK", 37.72, -122.22)};
+    LibraryDef library;
+    library.areas = {world};
+    f.writeScenery(library);
+
+    // The folder as the user types it, without its trailing backslash.
+    std::string folder = f.simFolder();
+    folder.pop_back();
+    ASSERT_TRUE(f.startKestrel({"--fs-dir", folder, "--build"}));
+    int exitCode = -1;
+    ASSERT_TRUE(f.kestrel.waitForExit(kTimeoutMs, exitCode)) << f.kestrel.output();
+    EXPECT_EQ(exitCode, 0) << f.kestrel.errorOutput();
+    const std::string answer = std::string("Successfully imported 2 airport infos from scenery.") + kPlatformLineEnd;
+    const std::string out = f.kestrel.output();
+    ASSERT_GE(out.size(), answer.size());
+    EXPECT_EQ(out.substr(out.size() - answer.size()), answer);
+    EXPECT_EQ(out.find("FSUIPC"), std::string::npos);  // no simulator link
+
+    const std::string started = runUntil("Successfully loaded 2 airport infos from database.\r\n");
+    EXPECT_EQ(started.find("Successfully imported"), std::string::npos);
 }
 
 TEST_F(DatabaseStartup, WithoutAnyAirportTheStartEndsWithExitCodeOne) {
