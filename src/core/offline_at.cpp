@@ -1,7 +1,6 @@
 // --at: the tower the main loop would choose for an aircraft at a position, tuned to a frequency, and why,
 // with the nearest airports the search weighed.
 #include <algorithm>
-#include <new>
 #include <vector>
 
 #include "airportdb/airport.h"
@@ -61,9 +60,7 @@ int towerAtOffline(const OfflineRequest& request, std::string& out, std::string&
     uint32_t count = 0;
     if (int code = openOfflineDatabase(request, records, count, reason)) return code;
     indexAirports(records, count);
-    // As the start allocates it: every airport can be reported twice.
-    core.candidates = new (std::nothrow) Airport*[2 * static_cast<size_t>(count)];
-    if (!core.candidates) {
+    if (!allocateCandidates(count)) {
         reason = "not enough memory for the tower search";
         return kOfflineFailed;
     }

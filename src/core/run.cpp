@@ -1,7 +1,6 @@
 #include "core/run.h"
 
 #include <cstdio>
-#include <new>
 
 #include "airportdb/database_build.h"
 #include "core/config.h"
@@ -69,14 +68,11 @@ int runApplication() {
 
     const uint32_t airports = loadOrBuildDatabase();
     if (airports == 0) return 1;  // loadOrBuildDatabase has said why
-    // Every airport stands twice in the spatial index, so a search can report it twice.
-    core.candidates = new (std::nothrow) Airport*[2 * static_cast<size_t>(airports)];
-    if (!core.candidates) {
+    if (!allocateCandidates(airports)) {
         logMessage(0, "Out of memory for the tower search's list of %u airports", airports);
         logMessage(0, "%s", kInitFailed);
         return 1;
     }
-    core.candidateCapacity = static_cast<int32_t>(2 * airports);
 
     // Console control events before this point (during the database build) take the system's default
     // action: the handler is registered only once there is a loop to stop.

@@ -1,5 +1,7 @@
 #include "tower/tower_search.h"
 
+#include <new>
+
 #include "airportdb/airport.h"
 #include "core/config.h"
 #include "core/core_state.h"
@@ -77,4 +79,11 @@ Airport* towerSearch(int32_t factor, int32_t minCandidates) {
         factor *= 2;
     }
     return chooseCandidate();
+}
+
+int allocateCandidates(uint32_t airportCount) {
+    const size_t room = 2 * static_cast<size_t>(airportCount);
+    core.candidates = new (std::nothrow) Airport*[room];
+    core.candidateCapacity = core.candidates ? static_cast<int32_t>(room) : 0;
+    return core.candidates ? 1 : 0;
 }

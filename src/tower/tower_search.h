@@ -7,6 +7,11 @@
 
 struct Airport;
 
+// Allocates core.candidates with room for two entries per airport (every airport stands twice in the
+// spatial index, so one search can report it twice) and records that room in core.candidateCapacity.
+// Returns 1, or 0 when the memory is not there.
+int allocateCandidates(uint32_t airportCount);
+
 // Searches around simState's position with the box factor/20 degrees high and factor/10 wide on each
 // side (factor at least 2), doubling the factor while fewer than `minCandidates` airports were found
 // and the box does not yet cover the whole index. A minimum of 0 or less still grows until at least
