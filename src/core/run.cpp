@@ -35,7 +35,7 @@ int openSimulatorLink() {
 int stop() {
     ipcClose();
     logMessage(4, "Main loop finished");
-    ipcClose();  // closing a closed link does nothing
+    ipcShutdown();  // also deletes the atom the close kept for a next open
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "fake_transport.h"
 
 #include <cstring>
+#include <map>
 
 #include "simlink/ipc_client.h"
 
@@ -9,7 +10,10 @@ namespace {
 FakeServer* current = nullptr;
 int windowToken = 0;
 int mappingToken = 0;
-std::string atomName;
+std::string mappingName;
+// Live atoms by number. As on Windows, a new name gets the lowest free number, so a deleted atom's
+// number comes back for the next one.
+std::map<uint16_t, std::string> atoms;
 
 IpcWindow findWindow(const char* className) {
     current->calls.push_back(std::string("find ") + className);
@@ -29,12 +33,15 @@ uint32_t processId() {
 uint16_t addAtom(const char* name) {
     current->calls.push_back(std::string("atom ") + name);
     if (current->failAtom) return 0;
-    atomName = name;
-    return 0xC001;
+    uint16_t atom = kFakeFirstAtom;
+    while (atoms.count(atom))
+        ++atom;
+    atoms[atom] = name;
+    return atom;
 }
 
 void deleteAtom(uint16_t atom) {
-    current->calls.push_back(atom == 0xC001 ? "delete atom" : "delete unknown atom");
+    current->calls.push_back(atoms.erase(atom) ? "delete atom" : "delete unknown atom");
 }
 
 uint32_t lastErrorValue = 0;
@@ -43,6 +50,7 @@ IpcMapping createMapping(const char* name, uint32_t size) {
     current->calls.push_back(std::string("mapping ") + name);
     lastErrorValue = current->mappingExists ? kIpcErrorAlreadyExists : 0;
     if (current->failMapping || size != sizeof current->block) return nullptr;
+    mappingName = name;
     return &mappingToken;
 }
 
@@ -66,7 +74,9 @@ int sendMessage(IpcWindow window, uint32_t message, uint32_t wParam, uint32_t ti
     current->calls.push_back("send");
     current->timeouts.push_back(timeoutMs);
     ++current->sends;
-    if (window != &windowToken || message != 0xC123 || wParam != 0xC001 || !current->blockMapped) {
+    auto atom = atoms.find(static_cast<uint16_t>(wParam));
+    if (window != &windowToken || message != 0xC123 || atom == atoms.end() || atom->second != mappingName ||
+        !current->blockMapped) {
         lastErrorValue = 1400;  // not our window, message or block
         return 0;
     }
@@ -75,6 +85,7 @@ int sendMessage(IpcWindow window, uint32_t message, uint32_t wParam, uint32_t ti
         return 0;
     }
     if (current->answersLeft > 0) --current->answersLeft;
+    if (current->onSend) current->onSend();
     if (current->failingSends < 0 || current->failingSends > 0) {
         if (current->failingSends > 0) --current->failingSends;
         lastErrorValue = current->sendError;
@@ -120,8 +131,13 @@ int FakeServer::count(const std::string& prefix) const {
     return n;
 }
 
+int FakeServer::liveAtoms() const {
+    return static_cast<int>(atoms.size());
+}
+
 void installFakeServer(FakeServer* server) {
     current = server;
+    atoms.clear();
     ipcLink = IpcLink{};
     ipcResult = 0;
     lastErrorValue = 0;

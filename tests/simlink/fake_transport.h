@@ -28,6 +28,8 @@ struct FakeServer {
     int answersLeft = -1;
     // Runs on the block after the server has carried it out, before the client copies back.
     std::function<void(uint8_t* block)> tamper;
+    // Runs at every send, before it is answered or failed.
+    std::function<void()> onSend;
 
     sim::Options options;  // faults of the simulator core (reply value, ...)
     sim::Scenario scenario;
@@ -47,6 +49,7 @@ struct FakeServer {
     void resetCore() { core_.reset(); }
     // Counts the calls that start with `prefix`.
     int count(const std::string& prefix) const;
+    int liveAtoms() const;  // atoms added and not deleted
 
 private:
     std::unique_ptr<sim::Core> core_;
@@ -58,3 +61,4 @@ void installFakeServer(FakeServer* server);
 void removeFakeServer();
 
 constexpr uint32_t kFakeProcessId = 0x1A2B;
+constexpr uint16_t kFakeFirstAtom = 0xC001;
