@@ -4,6 +4,7 @@
 #include <map>
 
 #include "simlink/ipc_client.h"
+#include "simlink/sim_poll.h"
 
 namespace {
 
@@ -139,6 +140,7 @@ void installFakeServer(FakeServer* server) {
     current = server;
     atoms.clear();
     ipcLink = IpcLink{};
+    simLinkWatch = SimLinkWatch{};
     ipcResult = 0;
     lastErrorValue = 0;
     ipcUseTransport(&kFakeTransport);

@@ -55,7 +55,7 @@ private:
     std::unique_ptr<sim::Core> core_;
 };
 
-// Puts `server` behind the IPC client, with the link and its result code reset.
+// Puts `server` behind the IPC client, with the link, its result code and the poll's watch reset.
 void installFakeServer(FakeServer* server);
 // Gives the link back to the platform's transport.
 void removeFakeServer();
