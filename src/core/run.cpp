@@ -74,6 +74,6 @@ int runApplication() {
     platformAddConsoleCtrlHandler(consoleCtrlHandler);
     if (core.stopRequested.isSet()) return stop();
 
-    runMainLoop(MainLoopSteps{simPoll, towerSearch, placeTower, platformSleep});
+    runMainLoop(MainLoopSteps{simPoll, towerSearch, placeTower, simLinkReopened, platformSleep});
     return stop();
 }

@@ -11,19 +11,31 @@
 #include "core/run.h"
 #include "platform/platform.h"
 #include "support/log_capture.h"
+#include "tower/tower_placement.h"
 
 namespace {
 
-// What the loop did, in order: 'P' poll, 's' sleep, 'p' place(changed 1), 'r' place(changed 0).
+// What the loop did, in order: 'P' poll, 's' sleep, 'p' a changed tower placed, 'r' the same again,
+// 'z' the tower put back after a reopen.
 struct Recorder {
     std::string events;
     std::vector<uint32_t> sleeps;
     int pollResult = 1;
     size_t stopAfterSleeps = 0;
     Airport* searchResult = nullptr;
+    std::vector<Airport*> searchScript;  // the search results, in order, before searchResult
     Airport* currentAtPlace = nullptr;
+    std::vector<int> placeResults;  // one per placement, in order; 1 once used up
+    std::vector<int> reopens;       // what linkReopened says, one per call; 0 once used up
 };
 Recorder rec;
+
+int next(std::vector<int>& script, int otherwise) {
+    if (script.empty()) return otherwise;
+    int value = script.front();
+    script.erase(script.begin());
+    return value;
+}
 
 int fakePoll() {
     rec.events += 'P';
@@ -32,11 +44,18 @@ int fakePoll() {
 Airport* fakeSearch(int32_t factor, int32_t minCandidates) {
     EXPECT_EQ(factor, 2);
     EXPECT_EQ(minCandidates, core.config->towerMinCandidates);
-    return rec.searchResult;
+    if (rec.searchScript.empty()) return rec.searchResult;
+    Airport* result = rec.searchScript.front();
+    rec.searchScript.erase(rec.searchScript.begin());
+    return result;
 }
-void fakePlace(int changed) {
-    rec.events += changed ? 'p' : 'r';
+int fakePlace(int placement) {
+    rec.events += placement == kPlaceChanged ? 'p' : placement == kPlaceRestore ? 'z' : 'r';
     rec.currentAtPlace = core.currentAirport;
+    return next(rec.placeResults, 1);
+}
+int fakeLinkReopened() {
+    return next(rec.reopens, 0);
 }
 void fakeSleep(uint32_t ms) {
     rec.events += 's';
@@ -44,7 +63,7 @@ void fakeSleep(uint32_t ms) {
     if (rec.sleeps.size() >= rec.stopAfterSleeps) core.stopRequested.set();
 }
 
-const MainLoopSteps kFakeSteps{fakePoll, fakeSearch, fakePlace, fakeSleep};
+const MainLoopSteps kFakeSteps{fakePoll, fakeSearch, fakePlace, fakeLinkReopened, fakeSleep};
 
 class MainLoopTest : public ::testing::Test {
 protected:
@@ -71,6 +90,24 @@ protected:
             if (e == 'P') positions.push_back(slept);
         }
         return positions;
+    }
+
+    // Polls `polls` times (every sleep), always finding airport A; returns what the loop did.
+    struct Script {
+        int alwaysSetTower;
+        std::vector<int> placeResults, reopens;
+        size_t polls;
+        const char* events;
+    };
+    void expectPlacements(const Script& script) {
+        SCOPED_TRACE(script.events);
+        rec = Recorder{};
+        rec.searchResult = airportA;
+        rec.placeResults = script.placeResults;
+        rec.reopens = script.reopens;
+        config->alwaysSetTower = script.alwaysSetTower;
+        pollPositions(10, script.polls);
+        EXPECT_EQ(rec.events, script.events);
     }
 
     std::unique_ptr<Config> config;
@@ -125,20 +162,33 @@ TEST_F(MainLoopTest, PlacesOnlyOnChangeUnlessAlwaysSetTower) {
     EXPECT_EQ(rec.events, "PpsPrs");
 }
 
-TEST_F(MainLoopTest, ChangeOfAirportPlacesAgain) {
+TEST_F(MainLoopTest, TheTracedAirportIsNoPlacement) {
     core.currentAirport = airportA;  // as the trace of a found airport leaves it
-    rec.searchResult = airportA;
-    config->updateInterval = 10;
-    rec.stopAfterSleeps = 1;
-    runMainLoop(kFakeSteps);
-    EXPECT_EQ(rec.events, "Ps");  // same airport as before the loop: not placed
+    expectPlacements({0, {}, {}, 2, "PpsPs"});
+}
 
-    rec = Recorder{};
-    core.stopRequested = StopFlag{};
-    rec.searchResult = airportB;
-    rec.stopAfterSleeps = 1;
-    runMainLoop(kFakeSteps);
-    EXPECT_EQ(rec.events, "Pps");
+TEST_F(MainLoopTest, AFailedTowerWriteIsPlacedAgainAsNewAtEverySuccessfulPoll) {
+    expectPlacements({0, {0, 0, 1}, {}, 4, "PpsPpsPpsPs"});
+    expectPlacements({1, {0, 1}, {}, 3, "PpsPpsPrs"});
+}
+
+TEST_F(MainLoopTest, AfterAReopenThePlacedTowerIsPutBack) {
+    Script scripts[] = {
+        {0, {}, {0, 1, 0}, 3, "PpsPzsPs"},
+        {1, {}, {0, 1, 0}, 3, "PpsPzsPrs"},
+        {0, {1, 0}, {0, 1, 1}, 3, "PpsPzsPzs"},  // a failed put-back closes the link: the reopen asks again
+        {0, {}, {1, 0}, 2, "PpsPs"},             // a new tower gets its zoom anyway
+    };
+    for (const Script& script : scripts) {
+        core.currentAirport = nullptr;
+        expectPlacements(script);
+    }
+}
+
+TEST_F(MainLoopTest, ChangeOfAirportPlacesAgain) {
+    rec.searchScript = {airportA, airportA, airportB};
+    pollPositions(10, 3);
+    EXPECT_EQ(rec.events, "PpsPsPps");
     EXPECT_EQ(core.currentAirport, airportB);
 }
 
@@ -151,7 +201,7 @@ TEST_F(MainLoopTest, NoAirportKeepsThePreviousOne) {
 }
 
 TEST_F(MainLoopTest, ControlEventFromAnotherThreadEndsTheLoop) {
-    MainLoopSteps steps{fakePoll, fakeSearch, fakePlace, platformSleep};
+    MainLoopSteps steps{fakePoll, fakeSearch, fakePlace, fakeLinkReopened, platformSleep};
     rec.pollResult = 0;
     std::thread stopper([] {
         platformSleep(100);
