@@ -152,6 +152,11 @@ void ipcSetStopCheck(IpcStopCheck stopRequested) {
     stopCheck = stopRequested;
 }
 
+void ipcBlockName(uint32_t processId, uint32_t openCount, char (&name)[kIpcBlockNameSize]) {
+    std::snprintf(name, sizeof name, "FsasmLib:IPC:%X:%X", static_cast<unsigned>(processId),
+                  static_cast<unsigned>(openCount));
+}
+
 const char* ipcResultText(uint32_t code) {
     return code < kIpcResultCount ? kResultTexts[code] : "Unknown IPC result";
 }
@@ -173,10 +178,9 @@ int ipcOpen(uint32_t requestedSimVersion, uint32_t* result) {
     ipcLink.messageId = t.registerMessage(kMessageName);
     if (ipcLink.messageId == 0) return fail(result, kIpcNoMessage);
 
-    char name[64];
+    char name[kIpcBlockNameSize];
     ++ipcLink.openCount;
-    std::snprintf(name, sizeof name, "FsasmLib:IPC:%X:%X", static_cast<unsigned>(t.currentProcessId()),
-                  static_cast<unsigned>(ipcLink.openCount));
+    ipcBlockName(t.currentProcessId(), ipcLink.openCount, name);
 
     ipcLink.atom = t.addAtom(name);
     if (ipcLink.atom == 0) return failOpen(result, kIpcNoAtom);

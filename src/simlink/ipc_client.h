@@ -6,6 +6,7 @@
 // code is ipcResultText(code). The client writes nothing to the log: its callers do.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/ipc_transport.h"
@@ -92,6 +93,10 @@ void ipcShutdown();
 int ipcRead(uint32_t offset, uint32_t size, void* destination, uint32_t* result);
 int ipcWrite(uint32_t offset, uint32_t size, const void* source, uint32_t* result);
 int ipcProcess(uint32_t* result);
+
+// The name of the block (and of its atom) that open attempt `openCount` of process `processId` uses.
+constexpr size_t kIpcBlockNameSize = 32;
+void ipcBlockName(uint32_t processId, uint32_t openCount, char (&name)[kIpcBlockNameSize]);
 
 // The message for a result code; a code outside the table gets a text of its own.
 const char* ipcResultText(uint32_t code);

@@ -56,6 +56,39 @@ TEST(Startup, PrintsTheDumpAndStopsCleanlyOnAControlEvent) {
     EXPECT_EQ(out.find("\r\r\n"), std::string::npos);  // stdout carries the log's bytes unchanged
 }
 
+TEST(Startup, AStopIsNotHeldUpByASimulatorThatAnswersLate) {
+    FlightFixture f;
+    f.writeScenery(oneAirport());
+    f.writeSettings("[KestrelConfig]\r\nLogLevel=4\r\nUpdateInterval=100\r\n");
+    f.writeScenario("0,47.458,8.548,500,118.10,118.10,0x80,1,0,0\n");
+    // Start-up, the first poll and its placement take 8 messages; the second poll meets a hang.
+    ASSERT_TRUE(f.startSim({"--late-after", "8", "--verbose"}));
+    ASSERT_TRUE(f.startKestrel());
+    auto lateAnswers = [&] {
+        std::string err = f.sim.errorOutput();
+        size_t n = 0;
+        for (size_t at = err.find("answering late"); at != std::string::npos;
+             at = err.find("answering late", at + 1))
+            ++n;
+        return n;
+    };
+    for (int waited = 0; lateAnswers() == 0 && waited < 90000; waited += 10)
+        platformSleep(10);
+    ASSERT_EQ(lateAnswers(), 1u) << f.sim.errorOutput() << f.kestrel.output();
+    bool delivered = f.kestrel.requestStop();
+    if (!delivered && runningUnderWine())
+        GTEST_SKIP() << "Wine cannot route a console control event to another process; "
+                        "e2e_wine_ctrl_c stops kestrel.exe with Ctrl+C instead";
+    ASSERT_TRUE(delivered);
+    int exitCode = -1;
+    ASSERT_TRUE(f.kestrel.waitForExit(60000, exitCode)) << f.kestrel.output();
+    EXPECT_EQ(exitCode, 0);
+    std::string out = f.kestrel.output();
+    EXPECT_EQ(out.substr(out.size() - 20), "Main loop finished\r\n");
+    // The send under way when the stop came, and perhaps one more: not all nine.
+    EXPECT_LE(lateAnswers(), 2u) << f.sim.errorOutput();
+}
+
 TEST(Startup, WithoutASimulatorTheStartFails) {
     FlightFixture f;
     f.writeSettings("[KestrelConfig]\r\nLogLevel=4\r\n");
