@@ -11,15 +11,13 @@ namespace {
 constexpr uint32_t kCycleMilliseconds = 10;
 constexpr int32_t kSearchFactor = 2;
 
-// `placed` is the airport whose tower the simulator was last given successfully (null: none yet). It
-// is kept apart from core.currentAirport, which the airport trace also sets.
-void chooseAndPlaceTower(const MainLoopSteps& steps, const Airport*& placed) {
+void chooseAndPlaceTower(const MainLoopSteps& steps) {
     Airport* chosen = steps.search(kSearchFactor, core.config->towerMinCandidates);
     if (!chosen) return;  // no airport in reach: nothing to place, and the previous choice stands
     core.currentAirport = chosen;
     const int reopened = steps.linkReopened();
-    if (chosen != placed) {
-        if (steps.place(kPlaceChanged)) placed = chosen;
+    if (chosen != core.placedAirport) {
+        if (steps.place(kPlaceChanged)) core.placedAirport = chosen;
     } else if (reopened) {
         steps.place(kPlaceRestore);  // a failure closes the link, and the next reopen asks again
     } else if (core.config->alwaysSetTower != 0) {
@@ -32,7 +30,6 @@ void chooseAndPlaceTower(const MainLoopSteps& steps, const Airport*& placed) {
 void runMainLoop(const MainLoopSteps& steps) {
     const uint32_t interval = core.config->updateInterval;
     uint32_t counter = interval;  // the first cycle polls at once
-    const Airport* placed = nullptr;
     for (;;) {
         // Saturating, so an interval near 2^32 cannot wrap the counter and postpone the first poll.
         counter = counter > std::numeric_limits<uint32_t>::max() - kCycleMilliseconds
@@ -41,7 +38,7 @@ void runMainLoop(const MainLoopSteps& steps) {
         if (!(interval > counter)) {
             int fresh = steps.poll();
             counter = 0;  // a failed poll waits a full interval too
-            if (fresh) chooseAndPlaceTower(steps, placed);
+            if (fresh) chooseAndPlaceTower(steps);
         }
         steps.sleep(kCycleMilliseconds);
         if (core.stopRequested.isSet()) return;

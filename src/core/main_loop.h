@@ -17,7 +17,7 @@ struct MainLoopSteps {
 };
 
 // Runs until core.stopRequested is seen after a sleep. Reads the settings through core.config and
-// keeps core.currentAirport. An airport counts as placed only once its tower write succeeded: until
-// then every successful poll places it again as a new tower. After the link was opened again, the
-// placed tower is written once more with its zoom.
+// keeps core.currentAirport and core.placedAirport. An airport counts as placed only once its tower
+// write succeeded: until then every successful poll places it again as a new tower. After the link was
+// opened again, the placed tower is written once more with its zoom.
 void runMainLoop(const MainLoopSteps& steps);

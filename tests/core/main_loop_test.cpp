@@ -23,7 +23,6 @@ struct Recorder {
     int pollResult = 1;
     size_t stopAfterSleeps = 0;
     Airport* searchResult = nullptr;
-    std::vector<Airport*> searchScript;  // the search results, in order, before searchResult
     Airport* currentAtPlace = nullptr;
     std::vector<int> placeResults;  // one per placement, in order; 1 once used up
     std::vector<int> reopens;       // what linkReopened says, one per call; 0 once used up
@@ -44,10 +43,7 @@ int fakePoll() {
 Airport* fakeSearch(int32_t factor, int32_t minCandidates) {
     EXPECT_EQ(factor, 2);
     EXPECT_EQ(minCandidates, core.config->towerMinCandidates);
-    if (rec.searchScript.empty()) return rec.searchResult;
-    Airport* result = rec.searchScript.front();
-    rec.searchScript.erase(rec.searchScript.begin());
-    return result;
+    return rec.searchResult;
 }
 int fakePlace(int placement) {
     rec.events += placement == kPlaceChanged ? 'p' : placement == kPlaceRestore ? 'z' : 'r';
@@ -92,22 +88,18 @@ protected:
         return positions;
     }
 
-    // Polls `polls` times (every sleep), always finding airport A; returns what the loop did.
-    struct Script {
-        int alwaysSetTower;
-        std::vector<int> placeResults, reopens;
-        size_t polls;
-        const char* events;
-    };
-    void expectPlacements(const Script& script) {
-        SCOPED_TRACE(script.events);
+    // Polls once per sleep, always finding airport A, with the placements' and the reopen checks'
+    // results scripted; returns what the loop did.
+    std::string placements(int alwaysSetTower, std::vector<int> placeResults, std::vector<int> reopens,
+                           size_t polls) {
         rec = Recorder{};
         rec.searchResult = airportA;
-        rec.placeResults = script.placeResults;
-        rec.reopens = script.reopens;
-        config->alwaysSetTower = script.alwaysSetTower;
-        pollPositions(10, script.polls);
-        EXPECT_EQ(rec.events, script.events);
+        rec.placeResults = placeResults;
+        rec.reopens = reopens;
+        config->alwaysSetTower = alwaysSetTower;
+        core.placedAirport = nullptr;
+        pollPositions(10, polls);
+        return rec.events;
     }
 
     std::unique_ptr<Config> config;
@@ -162,33 +154,32 @@ TEST_F(MainLoopTest, PlacesOnlyOnChangeUnlessAlwaysSetTower) {
     EXPECT_EQ(rec.events, "PpsPrs");
 }
 
-TEST_F(MainLoopTest, TheTracedAirportIsNoPlacement) {
-    core.currentAirport = airportA;  // as the trace of a found airport leaves it
-    expectPlacements({0, {}, {}, 2, "PpsPs"});
-}
-
 TEST_F(MainLoopTest, AFailedTowerWriteIsPlacedAgainAsNewAtEverySuccessfulPoll) {
-    expectPlacements({0, {0, 0, 1}, {}, 4, "PpsPpsPpsPs"});
-    expectPlacements({1, {0, 1}, {}, 3, "PpsPpsPrs"});
+    EXPECT_EQ(placements(0, {0, 0, 1}, {}, 4), "PpsPpsPpsPs");
+    EXPECT_EQ(placements(1, {0, 1}, {}, 3), "PpsPpsPrs");
 }
 
 TEST_F(MainLoopTest, AfterAReopenThePlacedTowerIsPutBack) {
-    Script scripts[] = {
-        {0, {}, {0, 1, 0}, 3, "PpsPzsPs"},
-        {1, {}, {0, 1, 0}, 3, "PpsPzsPrs"},
-        {0, {1, 0}, {0, 1, 1}, 3, "PpsPzsPzs"},  // a failed put-back closes the link: the reopen asks again
-        {0, {}, {1, 0}, 2, "PpsPs"},             // a new tower gets its zoom anyway
-    };
-    for (const Script& script : scripts) {
-        core.currentAirport = nullptr;
-        expectPlacements(script);
-    }
+    EXPECT_EQ(placements(0, {}, {0, 1, 0}, 3), "PpsPzsPs");
+    EXPECT_EQ(placements(1, {}, {0, 1, 0}, 3), "PpsPzsPrs");
+    EXPECT_EQ(placements(0, {1, 0}, {0, 1, 1}, 3), "PpsPzsPzs");  // a failed put-back: the next reopen asks
+    EXPECT_EQ(placements(0, {}, {1}, 2), "PpsPs");                // a new tower gets its zoom anyway
 }
 
 TEST_F(MainLoopTest, ChangeOfAirportPlacesAgain) {
-    rec.searchScript = {airportA, airportA, airportB};
-    pollPositions(10, 3);
-    EXPECT_EQ(rec.events, "PpsPsPps");
+    core.currentAirport = airportA;  // as the trace of a found airport leaves it: no placement
+    rec.searchResult = airportA;
+    config->updateInterval = 10;
+    rec.stopAfterSleeps = 1;
+    runMainLoop(kFakeSteps);
+    EXPECT_EQ(rec.events, "Pps");
+
+    rec = Recorder{};
+    core.stopRequested = StopFlag{};
+    rec.searchResult = airportB;
+    rec.stopAfterSleeps = 1;
+    runMainLoop(kFakeSteps);
+    EXPECT_EQ(rec.events, "Pps");
     EXPECT_EQ(core.currentAirport, airportB);
 }
 

@@ -14,6 +14,9 @@ namespace {
 using namespace sceneryw;
 
 constexpr int kTimeoutMs = 90000;
+// Ten minutes of flight 0.6 nm north of Alpha, no tower tuned.
+constexpr const char* kAtAlpha =
+    "0,47.01,8.0,500,121.00,121.00,0x80,1,0,0\n600,47.01,8.0,500,121.00,121.00,0x80,1,0,0\n";
 
 AirportDef towered(const std::string& ident, const std::string& name, double lat, double mhz) {
     AirportDef def;
@@ -130,26 +133,21 @@ TEST_F(FlightTest, AlwaysSetTowerRepeatsThePositionWithoutZoomOrText) {
 }
 
 TEST_F(FlightTest, RefusedTowerWritesArePlacedAgainWithZoomAndText) {
-    start("", "0,47.01,8.0,500,121.00,121.00,0x80,1,0,0\n600,47.01,8.0,500,121.00,121.00,0x80,1,0,0\n",
-          {"--fail-tower-writes", "2"});
+    start("", kAtAlpha, {"--fail-tower-writes", "2"});
     ASSERT_GE(f.waitForRecord({"Tower @ AAAA (Alpha Field)"}, kTimeoutMs), 0) << f.kestrel.output();
-    std::vector<TowerWrite> writes = towerWrites();
-    ASSERT_GE(writes.size(), 1u);
-    EXPECT_NEAR(writes[0].lat, 47.00, 1e-6);
-    EXPECT_TRUE(writes[0].zoom);
+    ASSERT_EQ(towerWrites().size(), 1u);
+    EXPECT_TRUE(towerWrites()[0].zoom);
     EXPECT_NE(f.kestrel.output().find("Simulator link failed: IPC request contains bad data"),
               std::string::npos);
 }
 
 TEST_F(FlightTest, ARestartedSimulatorGetsTheTowerViewBackWithoutText) {
-    const std::string alpha =
-        "0,47.01,8.0,500,121.00,121.00,0x80,1,0,0\n600,47.01,8.0,500,121.00,121.00,0x80,1,0,0\n";
-    start("", alpha);
+    start("", kAtAlpha);
     ASSERT_GE(f.waitForRecord({"Tower @ AAAA"}, kTimeoutMs), 0) << f.kestrel.output();
     f.stopSim();
     ASSERT_TRUE(f.kestrel.waitForOutput("FSUIPC connection failed: ", kTimeoutMs)) << f.kestrel.output();
     const size_t restarted = f.records().size();
-    ASSERT_TRUE(f.startSim());  // the same flight: the airport does not change
+    ASSERT_TRUE(f.startSim());  // the same flight: the airport stays the same
     int back = f.waitForRecord({"\"towerLat\"", "\"zoom\""}, kTimeoutMs, restarted);
     ASSERT_GE(back, 0) << f.kestrel.output();
     EXPECT_NEAR(recordField(f.records()[back], "towerLat"), 47.00, 1e-6);
@@ -158,7 +156,7 @@ TEST_F(FlightTest, ARestartedSimulatorGetsTheTowerViewBackWithoutText) {
 }
 
 TEST_F(FlightTest, ASimulatorRestartedInMidFlightIsReconnected) {
-    start("", "0,47.01,8.0,500,121.00,121.00,0x80,1,0,0\n600,47.01,8.0,500,121.00,121.00,0x80,1,0,0\n");
+    start("", kAtAlpha);
     ASSERT_GE(f.waitForRecord({"Tower @ AAAA"}, kTimeoutMs), 0) << f.kestrel.output();
     f.stopSim();
     // Meanwhile the aircraft flew on to Charlie.

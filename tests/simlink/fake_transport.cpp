@@ -11,7 +11,6 @@ namespace {
 FakeServer* current = nullptr;
 int windowToken = 0;
 int mappingToken = 0;
-std::string mappingName;
 // Live atoms by number. As on Windows, a new name gets the lowest free number, so a deleted atom's
 // number comes back for the next one.
 std::map<uint16_t, std::string> atoms;
@@ -51,7 +50,6 @@ IpcMapping createMapping(const char* name, uint32_t size) {
     current->calls.push_back(std::string("mapping ") + name);
     lastErrorValue = current->mappingExists ? kIpcErrorAlreadyExists : 0;
     if (current->failMapping || size != sizeof current->block) return nullptr;
-    mappingName = name;
     return &mappingToken;
 }
 
@@ -75,8 +73,7 @@ int sendMessage(IpcWindow window, uint32_t message, uint32_t wParam, uint32_t ti
     current->calls.push_back("send");
     current->timeouts.push_back(timeoutMs);
     ++current->sends;
-    auto atom = atoms.find(static_cast<uint16_t>(wParam));
-    if (window != &windowToken || message != 0xC123 || atom == atoms.end() || atom->second != mappingName ||
+    if (window != &windowToken || message != 0xC123 || !atoms.count(static_cast<uint16_t>(wParam)) ||
         !current->blockMapped) {
         lastErrorValue = 1400;  // not our window, message or block
         return 0;
@@ -86,7 +83,6 @@ int sendMessage(IpcWindow window, uint32_t message, uint32_t wParam, uint32_t ti
         return 0;
     }
     if (current->answersLeft > 0) --current->answersLeft;
-    if (current->onSend) current->onSend();
     if (current->failingSends < 0 || current->failingSends > 0) {
         if (current->failingSends > 0) --current->failingSends;
         lastErrorValue = current->sendError;

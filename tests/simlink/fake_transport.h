@@ -28,8 +28,6 @@ struct FakeServer {
     int answersLeft = -1;
     // Runs on the block after the server has carried it out, before the client copies back.
     std::function<void(uint8_t* block)> tamper;
-    // Runs at every send, before it is answered or failed.
-    std::function<void()> onSend;
 
     sim::Options options;  // faults of the simulator core (reply value, ...)
     sim::Scenario scenario;

@@ -275,12 +275,6 @@ TEST(Options, ReadsEveryOptionAndRefusesBadOnes) {
                                       "0x1:0xFADE0009",
                                       "--run-dir",
                                       "/r",
-                                      "--fail-tower-writes",
-                                      "2",
-                                      "--late-after",
-                                      "4",
-                                      "--late-ms",
-                                      "10",
                                       "--verbose"};
     std::vector<char*> argv;
     for (std::string& w : words)
@@ -295,9 +289,6 @@ TEST(Options, ReadsEveryOptionAndRefusesBadOnes) {
     EXPECT_EQ(options.reply, 0u);
     EXPECT_EQ(options.stopAfter, 3);
     EXPECT_EQ(options.exitAfter, 5);
-    EXPECT_EQ(options.failTowerWrites, 2);
-    EXPECT_EQ(options.lateAfter, 4);
-    EXPECT_EQ(options.lateMs, 10u);
     EXPECT_EQ(options.seed.interfaceVersion, 1u);
     EXPECT_EQ(options.seed.fsDir, "D:\\FS9");
 
@@ -350,31 +341,6 @@ TEST(Core, FaultsAndTheEnd) {
     EXPECT_FALSE(core.finished());
     now = 2.6;  // 5.2 scenario seconds: past the last row
     EXPECT_TRUE(core.finished());
-}
-
-TEST(Core, RefusesTheFirstTowerWritesAndAnswersLate) {
-    std::vector<std::string> records, log;
-    sim::Options options;
-    options.failTowerWrites = 1;
-    options.lateAfter = 2;
-    options.lateMs = 1;
-    options.verbose = true;
-    sim::Core core(
-        options, sim::Scenario{}, [] { return 0.0; }, [&](const std::string& l) { records.push_back(l); },
-        [&](const std::string& l) { log.push_back(l); });
-    BlockBuilder tower, text;
-    tower.write(0x0D50, std::vector<uint8_t>(8, 0)).word(0);
-    text.write(0x3380, {'A', 0}).word(0);
-    uint32_t reply = 9;
-    for (auto [block, expected] : {std::pair{&text, 1u}, {&tower, 0u}, {&tower, 1u}}) {
-        EXPECT_TRUE(core.handle(block->bytes.data(), block->bytes.size(), reply));
-        EXPECT_EQ(reply, expected);
-    }
-    EXPECT_EQ(records.size(), 2u);  // the refused write was not carried out
-    ASSERT_EQ(log.size(), 4u);
-    EXPECT_EQ(log[1], "msg 2 at 0.000 s: tower write refused (fault 1 of 1)");
-    EXPECT_EQ(log[2], "msg 3 at 0.000 s: answering late, in 1 ms");  // carried out all the same
-    EXPECT_EQ(log[3], "msg 3 at 0.000 s: 0 reads, 1 writes");
 }
 
 }  // namespace
