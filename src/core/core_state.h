@@ -33,6 +33,9 @@ struct CoreState {
     StopFlag stopRequested;     // set by consoleCtrlHandler
     Airport* currentAirport =
         nullptr;  // the selected tower's airport; written by the main loop and the trace
+    // The airport whose tower the simulator was last given successfully; written only by the main loop.
+    // Apart from currentAirport: the trace selects no tower, and a failed write places none.
+    const Airport* placedAirport = nullptr;
     char settingsPath[kPathBufferSize] = {};
     char databasePath[kPathBufferSize] = {};
     Config* config = nullptr;        // created first thing in the run, never freed

@@ -4,6 +4,7 @@
 
 #include "core/config.h"
 #include "core/core_state.h"
+#include "tower/tower_placement.h"
 
 namespace {
 
@@ -21,9 +22,15 @@ namespace {
 void chooseAndPlaceTower(const MainLoopSteps& steps) {
     Airport* chosen = mainLoopTowerSearch(steps.search);
     if (!chosen) return;  // no airport in reach: nothing to place, and the previous choice stands
-    int changed = chosen != core.currentAirport ? 1 : 0;
     core.currentAirport = chosen;
-    if (changed || core.config->alwaysSetTower != 0) steps.place(changed);
+    const int reopened = steps.linkReopened();
+    if (chosen != core.placedAirport) {
+        if (steps.place(kPlaceChanged)) core.placedAirport = chosen;
+    } else if (reopened) {
+        steps.place(kPlaceRestore);  // a failure closes the link, and the next reopen asks again
+    } else if (core.config->alwaysSetTower != 0) {
+        steps.place(kPlaceAgain);
+    }
 }
 
 }  // namespace

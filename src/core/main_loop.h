@@ -1,5 +1,6 @@
 // The polling loop: a nominal millisecond counter advanced by 10 per 10 ms sleep; whenever it reaches
-// the update interval the simulator is polled, the tower chosen and, on a change, placed.
+// the update interval the simulator is polled, the tower chosen and, until the simulator shows it,
+// placed.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +11,8 @@ struct Airport;
 struct MainLoopSteps {
     int (*poll)();                                              // 1 when the aircraft state is fresh
     Airport* (*search)(int32_t factor, int32_t minCandidates);  // the tower's airport, or null
-    void (*place)(int changed);                                 // moves the tower view
+    int (*place)(int placement);  // moves the tower view (kPlace...); 1 when it reached the simulator
+    int (*linkReopened)();        // 1 once after the poll opened the link again
     void (*sleep)(uint32_t milliseconds);
 };
 
@@ -19,5 +21,7 @@ struct MainLoopSteps {
 Airport* mainLoopTowerSearch(Airport* (*search)(int32_t factor, int32_t minCandidates));
 
 // Runs until core.stopRequested is seen after a sleep. Reads the settings through core.config and
-// keeps core.currentAirport.
+// keeps core.currentAirport and core.placedAirport. An airport counts as placed only once its tower
+// write succeeded: until then every successful poll places it again as a new tower. After the link was
+// opened again, the placed tower is written once more with its zoom.
 void runMainLoop(const MainLoopSteps& steps);

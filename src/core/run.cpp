@@ -42,8 +42,21 @@ int openSimulatorLink() {
 int stop() {
     ipcClose();
     logMessage(4, "Main loop finished");
-    ipcClose();  // closing a closed link does nothing
+    ipcShutdown();  // also deletes the atom the close kept for a next open
+    platformConsoleStopDone();
     return 0;
+}
+
+// A failed start leaves nothing behind: no open link, no atom (in the session's table until logoff on
+// Windows), no shared-memory object (in /dev/shm until reboot on POSIX).
+int failStart() {
+    ipcShutdown();
+    return 1;
+}
+
+// Lets an exchange with a simulator that does not answer give up at a stop request.
+int stopIsRequested() {
+    return core.stopRequested.isSet() ? 1 : 0;
 }
 
 }  // namespace
@@ -56,22 +69,23 @@ int consoleCtrlHandler(uint32_t /*ctrlType*/) {
 
 int runApplication() {
     core.config = configDefaults();
-    if (!openSimulatorLink()) return 1;
+    ipcSetStopCheck(stopIsRequested);
+    if (!openSimulatorLink()) return failStart();  // even a failed open keeps its atom back
 
     buildPaths();
     configLoad(core.config, core.settingsPath);
 
     if (!determineBaseDir()) {
         logMessage(0, "%s", kInitFailed);
-        return 1;
+        return failStart();
     }
 
     const uint32_t airports = loadOrBuildDatabase();
-    if (airports == 0) return 1;  // loadOrBuildDatabase has said why
+    if (airports == 0) return failStart();  // loadOrBuildDatabase has said why
     if (!allocateCandidates(airports)) {
         logMessage(0, "Out of memory for the tower search's list of %u airports", airports);
         logMessage(0, "%s", kInitFailed);
-        return 1;
+        return failStart();
     }
 
     // Console control events before this point (during the database build) take the system's default
@@ -79,6 +93,6 @@ int runApplication() {
     platformAddConsoleCtrlHandler(consoleCtrlHandler);
     if (core.stopRequested.isSet()) return stop();
 
-    runMainLoop(MainLoopSteps{simPoll, towerSearch, placeTower, platformSleep});
+    runMainLoop(MainLoopSteps{simPoll, towerSearch, placeTower, simLinkReopened, platformSleep});
     return stop();
 }

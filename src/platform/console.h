@@ -35,3 +35,9 @@ using ConsoleCtrlHandler = int (*)(uint32_t ctrlType);
 
 // Adds a handler to the process's list of console control handlers. Returns 1 on success.
 int platformAddConsoleCtrlHandler(ConsoleCtrlHandler handler);
+
+// Says that the program's stop path is complete: the link is closed and the last line logged. Windows
+// ends the process as soon as the handler of a console close, logoff or shutdown event returns, so
+// there the handler waits for this, about 4 s at most (within the system's own grace of 5 s). Other
+// events, and POSIX signals, do not wait.
+void platformConsoleStopDone();

@@ -37,6 +37,7 @@ const char* const kResultTexts[kIpcResultCount] = {
 };
 
 const IpcTransport* transport = nullptr;
+IpcStopCheck stopCheck = nullptr;
 
 const IpcTransport& link() {
     return transport ? *transport : *platformIpcTransport();
@@ -51,12 +52,21 @@ uint32_t queuedBytes() {
     return static_cast<uint32_t>(ipcLink.next - ipcLink.view);
 }
 
-// Releases whatever a (half) open link holds, in the order the server side expects.
+void deleteKeptAtom() {
+    if (ipcLink.keptAtom != 0) link().deleteAtom(ipcLink.keptAtom);
+    ipcLink.keptAtom = 0;
+}
+
+// Releases whatever a (half) open link holds, in the order the server side expects. The atom is kept
+// back for the next open to delete once it holds a new one.
 void release() {
     const IpcTransport& t = link();
     ipcLink.serverWindow = nullptr;
     ipcLink.messageId = 0;
-    if (ipcLink.atom != 0) t.deleteAtom(ipcLink.atom);
+    if (ipcLink.atom != 0) {
+        deleteKeptAtom();  // none once an open has added its own atom; a guard
+        ipcLink.keptAtom = ipcLink.atom;
+    }
     ipcLink.atom = 0;
     if (ipcLink.view) t.unmapView(ipcLink.view);
     ipcLink.view = nullptr;
@@ -138,6 +148,15 @@ void ipcUseTransport(const IpcTransport* replacement) {
     transport = replacement;
 }
 
+void ipcSetStopCheck(IpcStopCheck stopRequested) {
+    stopCheck = stopRequested;
+}
+
+void ipcBlockName(uint32_t processId, uint32_t openCount, char (&name)[kIpcBlockNameSize]) {
+    std::snprintf(name, sizeof name, "FsasmLib:IPC:%X:%X", static_cast<unsigned>(processId),
+                  static_cast<unsigned>(openCount));
+}
+
 const char* ipcResultText(uint32_t code) {
     return code < kIpcResultCount ? kResultTexts[code] : "Unknown IPC result";
 }
@@ -159,13 +178,13 @@ int ipcOpen(uint32_t requestedSimVersion, uint32_t* result) {
     ipcLink.messageId = t.registerMessage(kMessageName);
     if (ipcLink.messageId == 0) return fail(result, kIpcNoMessage);
 
-    char name[64];
+    char name[kIpcBlockNameSize];
     ++ipcLink.openCount;
-    std::snprintf(name, sizeof name, "FsasmLib:IPC:%X:%X", static_cast<unsigned>(t.currentProcessId()),
-                  static_cast<unsigned>(ipcLink.openCount));
+    ipcBlockName(t.currentProcessId(), ipcLink.openCount, name);
 
     ipcLink.atom = t.addAtom(name);
     if (ipcLink.atom == 0) return failOpen(result, kIpcNoAtom);
+    deleteKeptAtom();  // the new number is taken, so the old one cannot come back for it
 
     ipcLink.mappingHandle = t.createMapping(name, kIpcBlockSize);
     if (!ipcLink.mappingHandle || t.lastError() == kIpcErrorAlreadyExists)
@@ -198,6 +217,11 @@ int ipcOpen(uint32_t requestedSimVersion, uint32_t* result) {
 
 void ipcClose() {
     release();
+}
+
+void ipcShutdown() {
+    release();
+    deleteKeptAtom();
 }
 
 int ipcRead(uint32_t offset, uint32_t size, void* destination, uint32_t* result) {
@@ -236,14 +260,20 @@ int ipcProcess(uint32_t* result) {
 
     uint64_t reply = 0;
     bool answered = false;
+    bool stopped = false;
     for (uint32_t attempt = 0; attempt < kIpcSendAttempts && !answered; ++attempt) {
+        if (attempt > 0 && stopCheck && stopCheck()) {
+            stopped = true;
+            break;
+        }
         answered = t.sendMessage(ipcLink.serverWindow, ipcLink.messageId, ipcLink.atom, kIpcSendTimeoutMs,
                                  &reply) != 0;
         if (!answered) t.sleep(kIpcRetrySleepMs);
     }
     if (!answered) {
         ipcLink.queuedCount = 0;
-        return fail(result, t.lastError() == 0 ? kIpcTimedOut : kIpcSendFailed);
+        // A stop between the sends counts as running out of time: the server did not answer in it.
+        return fail(result, stopped || t.lastError() == 0 ? kIpcTimedOut : kIpcSendFailed);
     }
     if (reply != 1 || !blockHonoured()) {
         ipcLink.queuedCount = 0;

@@ -6,6 +6,7 @@
 // code is ipcResultText(code). The client writes nothing to the log: its callers do.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/ipc_transport.h"
@@ -61,7 +62,10 @@ struct IpcLink {
     uint8_t* view = nullptr;     // the mapped block; the link is open exactly when this is set
     uint8_t* next = nullptr;     // where the next record goes; == view when nothing is queued
     uint16_t atom = 0;           // names the block
-    uint32_t messageId = 0;      // the registered message
+    // The atom of the last closed link: deleted only once the next open has added its own, so that two
+    // consecutive opens never get the same number (a server may cache its view of a block by it).
+    uint16_t keptAtom = 0;
+    uint32_t messageId = 0;  // the registered message
     IpcWindow serverWindow = nullptr;
     IpcMapping mappingHandle = nullptr;
     uint32_t openCount = 0;  // open attempts that named a block; never reset, so every name is fresh
@@ -75,11 +79,24 @@ extern uint32_t ipcResult;  // the result code of the last operation, as the pro
 // The transport under the link: null selects the platform's. Tests put their own server behind it.
 void ipcUseTransport(const IpcTransport* transport);
 
+// Asked between the sends of an exchange: when it returns non-zero, the exchange gives up as timed out
+// instead of trying again, so a stop request is not held up by a simulator that does not answer.
+// Null (the default) never gives up early.
+using IpcStopCheck = int (*)();
+void ipcSetStopCheck(IpcStopCheck stopRequested);
+
 int ipcOpen(uint32_t requestedSimVersion, uint32_t* result);
+// Closes the link; its atom is kept until the next open has added its own.
 void ipcClose();
+// Closes the link for good, deleting the kept atom too: for the end of the run.
+void ipcShutdown();
 int ipcRead(uint32_t offset, uint32_t size, void* destination, uint32_t* result);
 int ipcWrite(uint32_t offset, uint32_t size, const void* source, uint32_t* result);
 int ipcProcess(uint32_t* result);
+
+// The name of the block (and of its atom) that open attempt `openCount` of process `processId` uses.
+constexpr size_t kIpcBlockNameSize = 32;
+void ipcBlockName(uint32_t processId, uint32_t openCount, char (&name)[kIpcBlockNameSize]);
 
 // The message for a result code; a code outside the table gets a text of its own.
 const char* ipcResultText(uint32_t code);

@@ -57,7 +57,7 @@ int simShowText(const char* text, int32_t seconds) {
     putU32(duration, static_cast<uint32_t>(seconds));
     if (!ipcWrite(fsuipc::kText, fsuipc::kTextSize, buffer, &ipcResult) ||
         !ipcWrite(fsuipc::kTextSeconds, 4, duration, &ipcResult) || !ipcProcess(&ipcResult)) {
-        ipcClose();
+        simDropLink();
         return 0;
     }
     return 1;
@@ -73,7 +73,7 @@ int simSetTower(double lat, double lon, double alt, int writeZoom) {
         !ipcWrite(fsuipc::kTowerLatitude, 8, latitude, &ipcResult) ||
         !ipcWrite(fsuipc::kTowerLongitude, 8, longitude, &ipcResult) ||
         (writeZoom && !ipcWrite(fsuipc::kTowerZoom, 2, zoom, &ipcResult)) || !ipcProcess(&ipcResult)) {
-        ipcClose();
+        simDropLink();
         return 0;
     }
     return 1;

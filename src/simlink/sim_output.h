@@ -1,6 +1,6 @@
 // The two changes kestrel makes in the simulator: the tower view's position (and zoom), and a line of
 // text on the simulator's screen. Each is one exchange; a failure closes the link for the next poll to
-// reopen, and is not logged here.
+// reopen (simDropLink).
 #pragma once
 
 #include <cstdint>

@@ -14,13 +14,24 @@ int64_t signed64(const uint8_t* bytes) {
     return static_cast<int64_t>(value);
 }
 
-// Ends a failed exchange: the link is closed so the next poll reopens it.
-int dropLink() {
+}  // namespace
+
+SimLinkWatch simLinkWatch;
+
+int simDropLink() {
+    if (ipcLink.view && !simLinkWatch.outage) {
+        logMessage(4, "Simulator link failed: %s; reopening it at the next poll", ipcResultText(ipcResult));
+        simLinkWatch.outage = 1;
+    }
     ipcClose();
     return 0;
 }
 
-}  // namespace
+int simLinkReopened() {
+    int reopened = simLinkWatch.reopened;
+    simLinkWatch.reopened = 0;
+    return reopened;
+}
 
 uint16_t comCodeFromBcd(uint16_t bcd) {
     // Nibbles above 9 enter the sum as they are.
@@ -29,7 +40,11 @@ uint16_t comCodeFromBcd(uint16_t bcd) {
 }
 
 int simConnect() {
-    if (!ipcOpen(0, &ipcResult) && ipcResult > kIpcAlreadyOpen) {
+    if (ipcOpen(0, &ipcResult)) {
+        simLinkWatch.reopened = 1;
+        return 1;
+    }
+    if (ipcResult > kIpcAlreadyOpen) {
         logMessage(0, "FSUIPC connection failed: %s", ipcResultText(ipcResult));
         return 0;
     }
@@ -43,7 +58,7 @@ int simReadFlags() {
     if (!ipcRead(fsuipc::kReadyToFly, 1, &readyToFly, &ipcResult) ||
         !ipcRead(fsuipc::kInMenu, 1, &pmenu, &ipcResult) || !ipcRead(fsuipc::kPause, 2, pause, &ipcResult) ||
         !ipcProcess(&ipcResult))
-        return dropLink();
+        return simDropLink();
     uint16_t pgame = static_cast<uint16_t>(pause[0] | (pause[1] << 8));
     int ready = readyToFly == 0 ? 1 : 0;
     int goOn = ready == 1 && pmenu == 0 && pgame == 0 ? 1 : 0;
@@ -57,7 +72,7 @@ int simReadPosition() {
     uint8_t alt[8] = {};
     if (!ipcRead(fsuipc::kLatitude, 8, lat, &ipcResult) || !ipcRead(fsuipc::kLongitude, 8, lon, &ipcResult) ||
         !ipcRead(fsuipc::kAltitude, 8, alt, &ipcResult) || !ipcProcess(&ipcResult))
-        return dropLink();
+        return simDropLink();
     // 2^64 and 2^32 as exact long doubles; every i64 is in range of the products.
     const long double twoTo64 = 18446744073709551616.0L;
     const long double twoTo32 = 4294967296.0L;
@@ -71,7 +86,7 @@ int simReadPosition() {
 int simReadRadio() {
     uint8_t selector = 0;
     if (!ipcRead(fsuipc::kRadioSelector, 1, &selector, &ipcResult) || !ipcProcess(&ipcResult))
-        return dropLink();
+        return simDropLink();
     uint8_t frequency[2] = {};
     int queued = 1;
     if (selector & 0x80)
@@ -79,16 +94,19 @@ int simReadRadio() {
     else if (selector & 0x40)
         queued = ipcRead(fsuipc::kCom2Frequency, 2, frequency, &ipcResult);
     // With neither bit set nothing is queued, and the send fails (nothing accumulated).
-    if (!queued || !ipcProcess(&ipcResult)) return dropLink();
+    if (!queued || !ipcProcess(&ipcResult)) return simDropLink();
     simState.radio = comCodeFromBcd(static_cast<uint16_t>(frequency[0] | (frequency[1] << 8)));
     return 1;
 }
 
 int simPoll() {
-    if (!simConnect()) return 0;
-    if (!simReadFlags()) return 0;
-    if (!simReadPosition()) return 0;
-    if (!simReadRadio()) return 0;
+    const int fresh = simConnect() && simReadFlags() && simReadPosition() && simReadRadio();
+    // Every failed exchange closes the link: still open, the simulator answered all of this poll.
+    if (ipcLink.view && simLinkWatch.outage) {
+        logMessage(4, "Simulator link working again");
+        simLinkWatch.outage = 0;
+    }
+    if (!fresh) return 0;
     logMessage(5, "clat %f clon %f calt %f radio @%.3f", simState.clat, simState.clon, simState.calt,
                (simState.radio + 117000) / 1000.0);
     return 1;

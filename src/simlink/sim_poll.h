@@ -5,8 +5,23 @@
 
 #include <cstdint>
 
+// What the poll knows about the link across polls.
+struct SimLinkWatch {
+    int reopened = 0;  // the poll opened the link again since simLinkReopened last said so
+    int outage = 0;    // a failed exchange closed the link and no poll has worked since
+};
+extern SimLinkWatch simLinkWatch;
+
 // 1 when simState was refreshed completely, else 0.
 int simPoll();
+
+// 1 once after the poll opened the link again after it had been closed: the simulator (or the server
+// in front of it) may have restarted and lost the tower view. 0 until the next reopen.
+int simLinkReopened();
+
+// Ends a failed exchange: closes the link for the next poll to reopen. The first failure of an outage
+// on an open link is logged at level 4 with its result text; the poll logs the recovery.
+int simDropLink();
 
 // The poll's steps, in its order; each returns 1 on success.
 int simConnect();       // opens the link unless it is open; logs an open failure

@@ -17,9 +17,10 @@ void formatTowerInfo(const Airport* airport, char (&info)[kTowerInfoSize]) {
     std::snprintf(info, sizeof info, "Tower @ %.6s (%.31s)", text.ident, text.name);
 }
 
-void placeTower(int changed) {
+int placeTower(int placement) {
     Airport* airport = core.currentAirport;
-    if (!airport) return;
+    if (!airport) return 0;
+    const int changed = placement == kPlaceChanged ? 1 : 0;
 
     // The tower point: tower coordinates, each falling back to the airport's when not given, moved off
     // an only runway under the tower by the simple fix.
@@ -30,9 +31,11 @@ void placeTower(int changed) {
     if (changed == 1) {
         logMessage(4, "Setting tower to lat %f lon %f alt %f", lat, lon, alt);
         dumpAirport(airport, 4);
+    } else if (placement == kPlaceRestore) {
+        logMessage(4, "Setting tower again after the link was reopened: lat %f lon %f alt %f", lat, lon, alt);
     }
 
-    int ipcWritten = simSetTower(lat, lon, alt, changed);
+    const int ipcWritten = simSetTower(lat, lon, alt, changed || placement == kPlaceRestore ? 1 : 0);
 
     const double currentAltitude = simState.calt;
     const long limit = core.config->maxDisplayInfoAltitude;
@@ -41,11 +44,12 @@ void placeTower(int changed) {
         char info[kTowerInfoSize];
         formatTowerInfo(airport, info);
         simShowText(info, core.config->displayDuration);
-        return;
+        return ipcWritten;
     }
     logMessage(
         5,
         "Not displaying info: ipcWritten (%d) != 1, or currentAltitude(%f) > maxDisplayInfoAltitude(%ld), "
         "or reallyChanged (%d) == 0",
         ipcWritten, currentAltitude, limit, changed);
+    return ipcWritten;
 }

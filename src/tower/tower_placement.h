@@ -12,7 +12,15 @@ constexpr size_t kTowerInfoSize = 64;
 // characters.
 void formatTowerInfo(const Airport* airport, char (&info)[kTowerInfoSize]);
 
-// Places the tower of core.currentAirport. `changed` is 1 when the airport differs from the one
-// selected before (the zoom and the text are written only then), 0 when the same tower is placed
-// again. Does nothing without a current airport.
-void placeTower(int changed);
+// What a placement writes. A newly selected tower: its position, the zoom and, below the altitude
+// limit, the text. The same tower again: its position. The tower put back after the link was opened
+// again (the simulator may have restarted with its default view): its position and the zoom.
+enum : int {
+    kPlaceAgain = 0,
+    kPlaceChanged = 1,
+    kPlaceRestore = 2,
+};
+
+// Places the tower of core.currentAirport as `placement` says. Returns 1 when the tower position
+// reached the simulator, 0 when it did not or there is no current airport.
+int placeTower(int placement);

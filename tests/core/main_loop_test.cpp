@@ -11,10 +11,12 @@
 #include "core/run.h"
 #include "platform/platform.h"
 #include "support/log_capture.h"
+#include "tower/tower_placement.h"
 
 namespace {
 
-// What the loop did, in order: 'P' poll, 's' sleep, 'p' place(changed 1), 'r' place(changed 0).
+// What the loop did, in order: 'P' poll, 's' sleep, 'p' a changed tower placed, 'r' the same again,
+// 'z' the tower put back after a reopen.
 struct Recorder {
     std::string events;
     std::vector<uint32_t> sleeps;
@@ -22,8 +24,17 @@ struct Recorder {
     size_t stopAfterSleeps = 0;
     Airport* searchResult = nullptr;
     Airport* currentAtPlace = nullptr;
+    std::vector<int> placeResults;  // one per placement, in order; 1 once used up
+    std::vector<int> reopens;       // what linkReopened says, one per call; 0 once used up
 };
 Recorder rec;
+
+int next(std::vector<int>& script, int otherwise) {
+    if (script.empty()) return otherwise;
+    int value = script.front();
+    script.erase(script.begin());
+    return value;
+}
 
 int fakePoll() {
     rec.events += 'P';
@@ -34,9 +45,13 @@ Airport* fakeSearch(int32_t factor, int32_t minCandidates) {
     EXPECT_EQ(minCandidates, core.config->towerMinCandidates);
     return rec.searchResult;
 }
-void fakePlace(int changed) {
-    rec.events += changed ? 'p' : 'r';
+int fakePlace(int placement) {
+    rec.events += placement == kPlaceChanged ? 'p' : placement == kPlaceRestore ? 'z' : 'r';
     rec.currentAtPlace = core.currentAirport;
+    return next(rec.placeResults, 1);
+}
+int fakeLinkReopened() {
+    return next(rec.reopens, 0);
 }
 void fakeSleep(uint32_t ms) {
     rec.events += 's';
@@ -44,7 +59,7 @@ void fakeSleep(uint32_t ms) {
     if (rec.sleeps.size() >= rec.stopAfterSleeps) core.stopRequested.set();
 }
 
-const MainLoopSteps kFakeSteps{fakePoll, fakeSearch, fakePlace, fakeSleep};
+const MainLoopSteps kFakeSteps{fakePoll, fakeSearch, fakePlace, fakeLinkReopened, fakeSleep};
 
 class MainLoopTest : public ::testing::Test {
 protected:
@@ -71,6 +86,20 @@ protected:
             if (e == 'P') positions.push_back(slept);
         }
         return positions;
+    }
+
+    // Polls once per sleep, always finding airport A, with the placements' and the reopen checks'
+    // results scripted; returns what the loop did.
+    std::string placements(int alwaysSetTower, std::vector<int> placeResults, std::vector<int> reopens,
+                           size_t polls) {
+        rec = Recorder{};
+        rec.searchResult = airportA;
+        rec.placeResults = placeResults;
+        rec.reopens = reopens;
+        config->alwaysSetTower = alwaysSetTower;
+        core.placedAirport = nullptr;
+        pollPositions(10, polls);
+        return rec.events;
     }
 
     std::unique_ptr<Config> config;
@@ -125,13 +154,25 @@ TEST_F(MainLoopTest, PlacesOnlyOnChangeUnlessAlwaysSetTower) {
     EXPECT_EQ(rec.events, "PpsPrs");
 }
 
+TEST_F(MainLoopTest, AFailedTowerWriteIsPlacedAgainAsNewAtEverySuccessfulPoll) {
+    EXPECT_EQ(placements(0, {0, 0, 1}, {}, 4), "PpsPpsPpsPs");
+    EXPECT_EQ(placements(1, {0, 1}, {}, 3), "PpsPpsPrs");
+}
+
+TEST_F(MainLoopTest, AfterAReopenThePlacedTowerIsPutBack) {
+    EXPECT_EQ(placements(0, {}, {0, 1, 0}, 3), "PpsPzsPs");
+    EXPECT_EQ(placements(1, {}, {0, 1, 0}, 3), "PpsPzsPrs");
+    EXPECT_EQ(placements(0, {1, 0}, {0, 1, 1}, 3), "PpsPzsPzs");  // a failed put-back: the next reopen asks
+    EXPECT_EQ(placements(0, {}, {1}, 2), "PpsPs");                // a new tower gets its zoom anyway
+}
+
 TEST_F(MainLoopTest, ChangeOfAirportPlacesAgain) {
-    core.currentAirport = airportA;  // as the trace of a found airport leaves it
+    core.currentAirport = airportA;  // as the trace of a found airport leaves it: no placement
     rec.searchResult = airportA;
     config->updateInterval = 10;
     rec.stopAfterSleeps = 1;
     runMainLoop(kFakeSteps);
-    EXPECT_EQ(rec.events, "Ps");  // same airport as before the loop: not placed
+    EXPECT_EQ(rec.events, "Pps");
 
     rec = Recorder{};
     core.stopRequested = StopFlag{};
@@ -151,7 +192,7 @@ TEST_F(MainLoopTest, NoAirportKeepsThePreviousOne) {
 }
 
 TEST_F(MainLoopTest, ControlEventFromAnotherThreadEndsTheLoop) {
-    MainLoopSteps steps{fakePoll, fakeSearch, fakePlace, platformSleep};
+    MainLoopSteps steps{fakePoll, fakeSearch, fakePlace, fakeLinkReopened, platformSleep};
     rec.pollResult = 0;
     std::thread stopper([] {
         platformSleep(100);

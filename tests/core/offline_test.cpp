@@ -169,9 +169,14 @@ Airport* mainLoopChoice(const OfflineRequest& request) {
                             simState.radio = at.radio;
                             return 1;
                         },
-                        towerSearch, [](int) { placed = core.currentAirport; },
-                        [](uint32_t) { core.stopRequested.set(); }};
+                        towerSearch,
+                        [](int) {
+                            placed = core.currentAirport;
+                            return 1;
+                        },
+                        [] { return 0; }, [](uint32_t) { core.stopRequested.set(); }};
     core.currentAirport = nullptr;
+    core.placedAirport = nullptr;
     core.stopRequested = StopFlag{};
     runMainLoop(steps);
     return placed;

@@ -88,6 +88,8 @@ TEST_F(RunTest, NoAirportsEndTheStart) {
     EXPECT_EQ(runApplication(), 1);
     EXPECT_EQ(log.text().substr(log.text().size() - 26), "No airports in database!\r\n");
     EXPECT_EQ(core.candidates, nullptr);
+    EXPECT_EQ(ipcLink.view, nullptr);  // a failed start leaves no link and no atom behind
+    EXPECT_EQ(server->liveAtoms(), 0);
 }
 
 TEST_F(RunTest, StopBeforeTheLoopClosesTheLinkAndEndsWithExitCodeZero) {

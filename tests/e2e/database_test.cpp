@@ -7,6 +7,7 @@
 
 #include "e2e/e2e_fixture.h"
 #include "platform/platform.h"
+#include "support/link_leftovers.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ protected:
     std::string runUntil(const std::string& needle, const std::vector<std::string>& arguments = {}) {
         EXPECT_TRUE(f.startKestrel(arguments));
         EXPECT_TRUE(f.kestrel.waitForOutput(needle, kTimeoutMs)) << f.kestrel.output();
-        f.kestrel.kill();
+        f.stopKestrel();
         return f.kestrel.output();
     }
 
@@ -122,6 +123,7 @@ TEST_F(DatabaseStartup, WithoutAnyAirportTheStartEndsWithExitCodeOne) {
     EXPECT_EQ(out.substr(out.size() - 26), "No airports in database!\r\n");
     // The file of an empty build announces no records and is never loaded.
     EXPECT_EQ(database(), std::string("\x00\x00\x00\x02", 4) + std::string(16, '\0'));
+    EXPECT_FALSE(linkLeftBehind(f.kestrel.processId()));  // no atom, no shared-memory object
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ FlightFixture::FlightFixture() {
 }
 
 FlightFixture::~FlightFixture() {
-    kestrel.kill();
+    stopKestrel();
     sim.kill();
 }
 
@@ -66,6 +66,11 @@ void FlightFixture::stopSim() {
 
 bool FlightFixture::startKestrel(const std::vector<std::string>& arguments) {
     return kestrel.start(builtProgram("kestrel"), arguments, (root_.path() / "work").string());
+}
+
+void FlightFixture::stopKestrel() {
+    int code = 0;
+    if (!kestrel.requestStop() || !kestrel.waitForExit(30000, code)) kestrel.kill();
 }
 
 std::vector<std::string> FlightFixture::records() const {

@@ -26,6 +26,9 @@ public:
     void stopSim();
     // Starts kestrel in its working folder.
     bool startKestrel(const std::vector<std::string>& arguments = {});
+    // Stops kestrel the way a user does where the system can deliver that, else ends it: a stopped
+    // kestrel closes its link and leaves nothing behind.
+    void stopKestrel();
 
     // The simulator folder as the program names it (Windows form, trailing backslash).
     std::string simFolder() const;

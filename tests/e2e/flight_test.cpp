@@ -14,6 +14,9 @@ namespace {
 using namespace sceneryw;
 
 constexpr int kTimeoutMs = 90000;
+// Ten minutes of flight 0.6 nm north of Alpha, no tower tuned.
+constexpr const char* kAtAlpha =
+    "0,47.01,8.0,500,121.00,121.00,0x80,1,0,0\n600,47.01,8.0,500,121.00,121.00,0x80,1,0,0\n";
 
 AirportDef towered(const std::string& ident, const std::string& name, double lat, double mhz) {
     AirportDef def;
@@ -44,11 +47,12 @@ LibraryDef fourAirports() {
 
 class FlightTest : public ::testing::Test {
 protected:
-    void start(const std::string& settings, const std::string& scenario) {
+    void start(const std::string& settings, const std::string& scenario,
+               const std::vector<std::string>& simArguments = {}) {
         f.writeScenery(fourAirports());
         f.writeSettings("[KestrelConfig]\r\nLogLevel=4\r\nUpdateInterval=100\r\n" + settings);
         f.writeScenario(scenario);
-        ASSERT_TRUE(f.startSim());
+        ASSERT_TRUE(f.startSim(simArguments));
         ASSERT_TRUE(f.startKestrel());
     }
 
@@ -66,9 +70,11 @@ protected:
                                   recordField(line, "time")});
         return writes;
     }
-    std::vector<std::string> texts() const {
+    std::vector<std::string> texts(size_t from = 0) const {
         std::vector<std::string> shown;
-        for (const std::string& line : f.records()) {
+        std::vector<std::string> lines = f.records();
+        for (size_t i = from; i < lines.size(); ++i) {
+            const std::string& line = lines[i];
             size_t at = line.find("\"text\":\"");
             if (at != std::string::npos)
                 shown.push_back(line.substr(at + 8, line.find('"', at + 8) - at - 8));
@@ -126,8 +132,31 @@ TEST_F(FlightTest, AlwaysSetTowerRepeatsThePositionWithoutZoomOrText) {
     EXPECT_EQ(texts(), (std::vector<std::string>{"Tower @ AAAA (Alpha Field)"}));
 }
 
+TEST_F(FlightTest, RefusedTowerWritesArePlacedAgainWithZoomAndText) {
+    start("", kAtAlpha, {"--fail-tower-writes", "2"});
+    ASSERT_GE(f.waitForRecord({"Tower @ AAAA (Alpha Field)"}, kTimeoutMs), 0) << f.kestrel.output();
+    ASSERT_EQ(towerWrites().size(), 1u);
+    EXPECT_TRUE(towerWrites()[0].zoom);
+    EXPECT_NE(f.kestrel.output().find("Simulator link failed: IPC request contains bad data"),
+              std::string::npos);
+}
+
+TEST_F(FlightTest, ARestartedSimulatorGetsTheTowerViewBackWithoutText) {
+    start("", kAtAlpha);
+    ASSERT_GE(f.waitForRecord({"Tower @ AAAA"}, kTimeoutMs), 0) << f.kestrel.output();
+    f.stopSim();
+    ASSERT_TRUE(f.kestrel.waitForOutput("FSUIPC connection failed: ", kTimeoutMs)) << f.kestrel.output();
+    const size_t restarted = f.records().size();
+    ASSERT_TRUE(f.startSim());  // the same flight: the airport stays the same
+    int back = f.waitForRecord({"\"towerLat\"", "\"zoom\""}, kTimeoutMs, restarted);
+    ASSERT_GE(back, 0) << f.kestrel.output();
+    EXPECT_NEAR(recordField(f.records()[back], "towerLat"), 47.00, 1e-6);
+    platformSleep(1000);  // ten more polls
+    EXPECT_EQ(texts(restarted), std::vector<std::string>{});
+}
+
 TEST_F(FlightTest, ASimulatorRestartedInMidFlightIsReconnected) {
-    start("", "0,47.01,8.0,500,121.00,121.00,0x80,1,0,0\n600,47.01,8.0,500,121.00,121.00,0x80,1,0,0\n");
+    start("", kAtAlpha);
     ASSERT_GE(f.waitForRecord({"Tower @ AAAA"}, kTimeoutMs), 0) << f.kestrel.output();
     f.stopSim();
     // Meanwhile the aircraft flew on to Charlie.

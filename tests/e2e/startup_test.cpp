@@ -56,6 +56,33 @@ TEST(Startup, PrintsTheDumpAndStopsCleanlyOnAControlEvent) {
     EXPECT_EQ(out.find("\r\r\n"), std::string::npos);  // stdout carries the log's bytes unchanged
 }
 
+TEST(Startup, AStopIsNotHeldUpByASimulatorThatAnswersLate) {
+    if (runningUnderWine()) GTEST_SKIP() << "no control event between processes: e2e_wine_ctrl_c does this";
+    FlightFixture f;
+    f.writeScenery(oneAirport());
+    f.writeSettings("[KestrelConfig]\r\nLogLevel=4\r\nUpdateInterval=100\r\n");
+    f.writeScenario("0,47.458,8.548,500,118.10,118.10,0x80,1,0,0\n");
+    // Start-up, the first poll and its placement take 8 messages; the second poll meets the late answers.
+    ASSERT_TRUE(f.startSim({"--late-after", "8", "--verbose"}));
+    ASSERT_TRUE(f.startKestrel());
+    auto late = [&] {
+        std::string err = f.sim.errorOutput();
+        int n = 0;
+        for (size_t at = 0; (at = err.find("answering late", at)) != std::string::npos; ++at)
+            ++n;
+        return n;
+    };
+    for (int waited = 0; late() == 0 && waited < 90000; waited += 10)
+        platformSleep(10);
+    ASSERT_GT(late(), 0) << f.kestrel.output();
+    ASSERT_TRUE(f.kestrel.requestStop());
+    int exitCode = -1;
+    ASSERT_TRUE(f.kestrel.waitForExit(60000, exitCode)) << f.kestrel.output();
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_TRUE(f.kestrel.output().ends_with("Main loop finished\r\n"));
+    EXPECT_LE(late(), 2) << f.sim.errorOutput();  // the send under way at the stop, not all nine
+}
+
 TEST(Startup, WithoutASimulatorTheStartFails) {
     FlightFixture f;
     f.writeSettings("[KestrelConfig]\r\nLogLevel=4\r\n");

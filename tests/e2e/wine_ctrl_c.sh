@@ -2,7 +2,8 @@
 # kestrel.exe under Wine next to kestrel-sim.exe, stopped by Ctrl+C: a SIGINT to the Wine process
 # reaches the program as a real CTRL_C_EVENT through Wine's console control routine, so this proves the
 # Win32 handler path. (Wine cannot route GenerateConsoleCtrlEvent between processes, so the gtest
-# programs cannot.)
+# programs cannot.) Then once more against a simulator that answers late, where Ctrl+C must not wait
+# for all nine sends of the exchange under way.
 # Usage: wine_ctrl_c.sh <folder of kestrel.exe, kestrel-sim.exe and kestrel-scenery.exe> <sample CSV>
 set -u
 bin=$1
@@ -65,3 +66,23 @@ kill -INT "$sim_pid"
 wait "$sim_pid" 2>/dev/null
 sim_pid=
 echo "PASS: kestrel.exe placed a tower, stopped on Ctrl+C with exit code 0"
+
+# A simulator that answers late from the second poll on (start-up, the first poll and its placement
+# take 8 messages): Ctrl+C must end the exchange under way after its send, not after all nine. Under
+# Wine the first simulator may still be ending after the wait: let its window go, and keep its lines.
+wait_for "$work/sim.txt" 300 "stopped after" || fail "the first kestrel-sim did not stop"
+for file in sim out err; do mv "$work/$file.txt" "$work/$file-first.txt"; done
+"$wine" "$bin/kestrel-sim.exe" --fs-dir "$(windows_path "$work/FS9")\\" --scenario "$(windows_path "$work/flight.csv")" \
+    --late-after 8 --verbose >"$work/sim.txt" 2>&1 </dev/null &
+sim_pid=$!
+wait_for "$work/sim.txt" 900 "kestrel-sim ready" || fail "kestrel-sim did not come up again within 90 s"
+"$wine" "$bin/kestrel.exe" >"$work/out.txt" 2>"$work/err.txt" </dev/null &
+kestrel_pid=$!
+wait_for "$work/sim.txt" 1200 "answering late" || fail "no late answer within 120 s"
+ctrl_c "$kestrel_pid" 30 || fail "kestrel.exe still running 30 s after Ctrl+C in a late exchange"
+kestrel_pid=
+late=$(grep -c "answering late" "$work/sim.txt")
+[ "$ctrl_c_code" -eq 0 ] && [ "$late" -le 2 ] && tail -c 20 "$work/out.txt" | grep -q 'Main loop finished' ||
+    fail "exit code $ctrl_c_code and $late sends after Ctrl+C, expected 0, 'Main loop finished' and at most 2"
+kill -INT "$sim_pid"
+echo "PASS: Ctrl+C ended an exchange with a late simulator after $late send(s)"

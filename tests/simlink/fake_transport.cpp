@@ -1,15 +1,19 @@
 #include "fake_transport.h"
 
 #include <cstring>
+#include <map>
 
 #include "simlink/ipc_client.h"
+#include "simlink/sim_poll.h"
 
 namespace {
 
 FakeServer* current = nullptr;
 int windowToken = 0;
 int mappingToken = 0;
-std::string atomName;
+// Live atoms by number. As on Windows, a new name gets the lowest free number, so a deleted atom's
+// number comes back for the next one.
+std::map<uint16_t, std::string> atoms;
 
 IpcWindow findWindow(const char* className) {
     current->calls.push_back(std::string("find ") + className);
@@ -29,12 +33,15 @@ uint32_t processId() {
 uint16_t addAtom(const char* name) {
     current->calls.push_back(std::string("atom ") + name);
     if (current->failAtom) return 0;
-    atomName = name;
-    return 0xC001;
+    uint16_t atom = kFakeFirstAtom;
+    while (atoms.count(atom))
+        ++atom;
+    atoms[atom] = name;
+    return atom;
 }
 
 void deleteAtom(uint16_t atom) {
-    current->calls.push_back(atom == 0xC001 ? "delete atom" : "delete unknown atom");
+    current->calls.push_back(atoms.erase(atom) ? "delete atom" : "delete unknown atom");
 }
 
 uint32_t lastErrorValue = 0;
@@ -66,7 +73,8 @@ int sendMessage(IpcWindow window, uint32_t message, uint32_t wParam, uint32_t ti
     current->calls.push_back("send");
     current->timeouts.push_back(timeoutMs);
     ++current->sends;
-    if (window != &windowToken || message != 0xC123 || wParam != 0xC001 || !current->blockMapped) {
+    if (window != &windowToken || message != 0xC123 || !atoms.count(static_cast<uint16_t>(wParam)) ||
+        !current->blockMapped) {
         lastErrorValue = 1400;  // not our window, message or block
         return 0;
     }
@@ -120,9 +128,15 @@ int FakeServer::count(const std::string& prefix) const {
     return n;
 }
 
+int FakeServer::liveAtoms() const {
+    return static_cast<int>(atoms.size());
+}
+
 void installFakeServer(FakeServer* server) {
     current = server;
+    atoms.clear();
     ipcLink = IpcLink{};
+    simLinkWatch = SimLinkWatch{};
     ipcResult = 0;
     lastErrorValue = 0;
     ipcUseTransport(&kFakeTransport);

@@ -47,14 +47,16 @@ struct FakeServer {
     void resetCore() { core_.reset(); }
     // Counts the calls that start with `prefix`.
     int count(const std::string& prefix) const;
+    int liveAtoms() const;  // atoms added and not deleted
 
 private:
     std::unique_ptr<sim::Core> core_;
 };
 
-// Puts `server` behind the IPC client, with the link and its result code reset.
+// Puts `server` behind the IPC client, with the link, its result code and the poll's watch reset.
 void installFakeServer(FakeServer* server);
 // Gives the link back to the platform's transport.
 void removeFakeServer();
 
 constexpr uint32_t kFakeProcessId = 0x1A2B;
+constexpr uint16_t kFakeFirstAtom = 0xC001;

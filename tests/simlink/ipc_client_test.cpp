@@ -29,7 +29,10 @@ protected:
         server = std::make_unique<FakeServer>();
         installFakeServer(server.get());
     }
-    void TearDown() override { removeFakeServer(); }
+    void TearDown() override {
+        ipcSetStopCheck(nullptr);
+        removeFakeServer();
+    }
     void openLink() {
         ASSERT_EQ(ipcOpen(0, &ipcResult), 1) << ipcResultText(ipcResult);
         server->calls.clear();
@@ -96,8 +99,7 @@ TEST_F(IpcClientTest, VersionZeroInEveryPassFailsByTheClassFoundAndReleasesEvery
         EXPECT_EQ(ipcOpen(0, &ipcResult), 0);
         EXPECT_EQ(ipcResult, uipc ? kIpcWrongVersion : kIpcWrongVersionRemote);
         EXPECT_EQ(server->sends, 5);
-        EXPECT_EQ(tail(server->calls, 3),
-                  (std::vector<std::string>{"delete atom", "unmap", "close mapping"}));
+        EXPECT_EQ(tail(server->calls, 2), (std::vector<std::string>{"unmap", "close mapping"}));
         EXPECT_EQ(ipcLink.view, nullptr);
         EXPECT_EQ(ipcLink.atom, 0);
         EXPECT_EQ(ipcLink.mappingHandle, nullptr);
@@ -152,22 +154,22 @@ TEST_F(IpcClientTest, OpenFailuresReleaseWhatWasTakenAndEveryNamedAttemptCounts)
     server->calls.clear();
     EXPECT_EQ(ipcOpen(0, &ipcResult), 0);
     EXPECT_EQ(ipcResult, kIpcNoMapping);
-    EXPECT_EQ(tail(server->calls, 3),
-              (std::vector<std::string>{"mapping FsasmLib:IPC:1A2B:2", "delete atom", "close mapping"}));
+    EXPECT_EQ(tail(server->calls, 2),
+              (std::vector<std::string>{"mapping FsasmLib:IPC:1A2B:2", "close mapping"}));
 
     server->mappingExists = false;
     server->failMapping = true;
     server->calls.clear();
     EXPECT_EQ(ipcOpen(0, &ipcResult), 0);
     EXPECT_EQ(ipcResult, kIpcNoMapping);
-    EXPECT_EQ(server->calls.back(), "delete atom");
+    EXPECT_EQ(server->calls.back(), "mapping FsasmLib:IPC:1A2B:3");
 
     server->failMapping = false;
     server->failView = true;
     server->calls.clear();
     EXPECT_EQ(ipcOpen(0, &ipcResult), 0);
     EXPECT_EQ(ipcResult, kIpcNoView);
-    EXPECT_EQ(tail(server->calls, 2), (std::vector<std::string>{"delete atom", "close mapping"}));
+    EXPECT_EQ(tail(server->calls, 2), (std::vector<std::string>{"map", "close mapping"}));
 
     server->failView = false;
     server->calls.clear();
@@ -276,6 +278,36 @@ TEST_F(IpcClientTest, UnansweredSendsAreTriedNineTimesThenTimeOutOrFailByTheLast
         ipcClose();
         server->failingSends = 0;
     }
+}
+
+int stopAlways() {
+    return 1;
+}
+
+TEST_F(IpcClientTest, AStopEndsTheExchangeAfterTheSendUnderWayAsATimeout) {
+    openLink();
+    ipcSetStopCheck(stopAlways);
+    server->failingSends = -1;
+    server->sendError = 5;  // all nine would end as a failed send
+    ipcRead(0x3304, 4, nullptr, &ipcResult);
+    EXPECT_EQ(ipcProcess(&ipcResult), 0);
+    EXPECT_EQ(ipcResult, kIpcTimedOut);
+    EXPECT_EQ(server->sends, 1);
+}
+
+TEST_F(IpcClientTest, ConsecutiveOpensNeverShareAnAtomAndShutdownDeletesTheLast) {
+    std::vector<uint16_t> atoms;
+    for (bool failing : {false, true, false}) {
+        server->failView = failing;
+        EXPECT_EQ(ipcOpen(0, &ipcResult), failing ? 0 : 1);
+        atoms.push_back(failing ? ipcLink.keptAtom : ipcLink.atom);
+        ipcClose();
+        EXPECT_EQ(server->liveAtoms(), 1);  // the closed link's, kept until the next open has its own
+    }
+    EXPECT_NE(atoms[0], atoms[1]);
+    EXPECT_NE(atoms[1], atoms[2]);
+    ipcShutdown();
+    EXPECT_EQ(server->liveAtoms(), 0);
 }
 
 TEST_F(IpcClientTest, NullDestinationAndSizeZeroAreSentButNotCopied) {

@@ -54,7 +54,7 @@ protected:
                   "0,47.5,8.5,500,118.100,121.800,0x80,1,0,0\n");
     }
     void TearDown() override {
-        ipcClose();
+        ipcShutdown();
         stopSim();
         core = CoreState{};
     }

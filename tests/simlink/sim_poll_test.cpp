@@ -115,7 +115,7 @@ TEST_F(SimPollTest, FlagsStopThePollButKeepTheLink) {
     }
 }
 
-TEST_F(SimPollTest, FailedPositionExchangeKeepsThePreviousStateAndClosesTheLink) {
+TEST_F(SimPollTest, FailedExchangeKeepsThePreviousStateClosesTheLinkAndLogsTheOutageOnce) {
     ASSERT_EQ(simPoll(), 1);
     memory().putU64(0x0560, 0);
     memory().putU16(0x034E, 0x2345);
@@ -129,12 +129,21 @@ TEST_F(SimPollTest, FailedPositionExchangeKeepsThePreviousStateAndClosesTheLink)
     EXPECT_DOUBLE_EQ(simState.clon, 90.0);
     EXPECT_DOUBLE_EQ(simState.calt, 1000.0);
     EXPECT_EQ(simState.radio, 1000);
-    EXPECT_EQ(log.text(), "success: 1 ready: 1 pmenu: 0 pgame: 0: goOn 1\r\n");  // no line for the failure
+    EXPECT_EQ(log.text(),
+              "success: 1 ready: 1 pmenu: 0 pgame: 0: goOn 1\r\n"
+              "Simulator link failed: IPC timed out all retries; reopening it at the next poll\r\n");
+
+    server->answersLeft = 1;  // the reopen's handshake, then nothing: the same outage
+    log.clear();
+    EXPECT_EQ(simPoll(), 0);
+    EXPECT_EQ(log.text(), "");
 
     server->answersLeft = -1;
+    log.clear();
     EXPECT_EQ(simPoll(), 1);  // reopened
     EXPECT_DOUBLE_EQ(simState.clat, 0.0);
     EXPECT_EQ(simState.radio, 6450);
+    EXPECT_TRUE(log.contains("goOn 1\r\nSimulator link working again\r\nclat ")) << log.text();
 }
 
 TEST_F(SimPollTest, NoSimulatorIsLoggedAtEveryPoll) {

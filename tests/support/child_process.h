@@ -1,6 +1,7 @@
 // Runs a program as a child process with its standard output and error captured, for end-to-end tests.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +27,7 @@ public:
     // Waits up to `timeoutMs` until the captured standard output contains `needle`.
     bool waitForOutput(const std::string& needle, int timeoutMs);
 
+    uint32_t processId() const;       // the child's process id; 0 before a start
     std::string output() const;       // standard output so far
     std::string errorOutput() const;  // standard error so far
     void kill();

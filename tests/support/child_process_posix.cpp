@@ -115,6 +115,10 @@ bool ChildProcess::waitForOutput(const std::string& needle, int timeoutMs) {
     return true;
 }
 
+uint32_t ChildProcess::processId() const {
+    return impl_->pid > 0 ? static_cast<uint32_t>(impl_->pid) : 0;
+}
+
 std::string ChildProcess::output() const {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     return impl_->out;

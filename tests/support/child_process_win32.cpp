@@ -136,6 +136,10 @@ bool ChildProcess::waitForOutput(const std::string& needle, int timeoutMs) {
     return true;
 }
 
+uint32_t ChildProcess::processId() const {
+    return impl_->info.dwProcessId;
+}
+
 std::string ChildProcess::output() const {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     return impl_->out;

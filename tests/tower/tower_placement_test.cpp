@@ -81,7 +81,7 @@ protected:
 TEST_F(TowerPlacementTest, NewTowerBelowTheLimitIsPlacedZoomedAndNamed) {
     simState.calt = 3042.0;  // equality counts as low enough
     LogCapture log(5);
-    placeTower(1);
+    EXPECT_EQ(placeTower(kPlaceChanged), 1);
     ASSERT_EQ(server->records.size(), 2u);
     const std::string& tower = server->records[0];
     EXPECT_NEAR(field(tower, "towerLat"), 47.45, 1e-6);
@@ -119,10 +119,19 @@ TEST_F(TowerPlacementTest, SameTowerAgainWritesOnlyThePosition) {
     EXPECT_NE(log.text().find("reallyChanged (0) == 0"), std::string::npos);
 }
 
+TEST_F(TowerPlacementTest, RestoredTowerGetsItsZoomBackButNoText) {
+    LogCapture log(5);
+    EXPECT_EQ(placeTower(kPlaceRestore), 1);
+    ASSERT_EQ(server->records.size(), 1u);
+    EXPECT_NEAR(field(server->records[0], "towerLat"), 47.45, 1e-6);
+    EXPECT_EQ(field(server->records[0], "zoom"), 384.0);
+    EXPECT_TRUE(log.contains("reallyChanged (0) == 0")) << log.text();
+}
+
 TEST_F(TowerPlacementTest, FailedWriteShowsNoText) {
     ipcClose();  // as a failed poll leaves it
     LogCapture log(5);
-    placeTower(1);
+    EXPECT_EQ(placeTower(kPlaceChanged), 0);  // the main loop tries again
     EXPECT_TRUE(server->records.empty());
     EXPECT_NE(log.text().find("Not displaying info: ipcWritten (0) != 1"), std::string::npos);
 }

@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     }
     double raw = microsecondsPerCall(count, rawRoundTrip);
     double poll = microsecondsPerCall(count, simPoll);
-    ipcClose();
+    ipcShutdown();
     if (raw < 0 || poll < 0) {
         std::fprintf(stderr, "kestrel-link-timing: an exchange failed (is the simulator flying?)\n");
         return 1;

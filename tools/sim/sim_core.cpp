@@ -1,10 +1,12 @@
 #include "sim_core.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <utility>
 
 #include "core/bytes.h"
@@ -161,20 +163,22 @@ void seedMemory(OffsetMemory& memory, const Seed& seed) {
     memory.write(kFsDir, folder, kFsDirSize);
 }
 
-BlockResult processBlock(uint8_t* block, size_t size, OffsetMemory& memory) {
-    BlockResult result;
+namespace {
+
+struct Record {
+    uint32_t kind, offset, size;
+    size_t data;
+};
+
+// Walks the block's records up to its end. False, with the reason, when the block is malformed.
+bool parseRecords(const uint8_t* block, size_t size, std::vector<Record>& records, std::string& error) {
     ByteView view{block, size};
-    struct Record {
-        uint32_t kind, offset, size;
-        size_t data;
-    };
-    std::vector<Record> records;
     size_t position = 0;
     for (;;) {
         uint32_t kind = 0;
         if (!readU32(view, position, kind)) {
-            result.error = "no end marker inside the block";
-            return result;
+            error = "no end marker inside the block";
+            return false;
         }
         if (kind != 1 && kind != 2) break;  // the end marker, or an identifier that ends the walk
         const size_t header = kind == 1 ? 16 : 12;
@@ -183,19 +187,39 @@ BlockResult processBlock(uint8_t* block, size_t size, OffsetMemory& memory) {
             !view.contains(position, header) || !view.contains(record.data, record.size)) {
             char why[96];
             std::snprintf(why, sizeof why, "record at %zu runs past the block", position);
-            result.error = why;
-            return result;
+            error = why;
+            return false;
         }
         if (!inMemory(record.offset, record.size)) {
             char why[96];
             std::snprintf(why, sizeof why, "record at %zu addresses 0x%X+%u, outside the offsets", position,
                           record.offset, record.size);
-            result.error = why;
-            return result;
+            error = why;
+            return false;
         }
         records.push_back(record);
         position = record.data + record.size;
     }
+    return true;
+}
+
+}  // namespace
+
+bool writesTowerPosition(uint8_t* block, size_t size) {
+    std::vector<Record> records;
+    std::string error;
+    if (!parseRecords(block, size, records, error)) return false;
+    for (const Record& record : records)
+        if (record.kind == 2 && (record.offset == kTowerLatitude || record.offset == kTowerLongitude ||
+                                 record.offset == kTowerAltitude))
+            return true;
+    return false;
+}
+
+BlockResult processBlock(uint8_t* block, size_t size, OffsetMemory& memory) {
+    BlockResult result;
+    std::vector<Record> records;
+    if (!parseRecords(block, size, records, result.error)) return result;
     for (const Record& record : records) {
         if (record.kind == 1) {
             memory.read(record.offset, block + record.data, record.size);
@@ -413,6 +437,22 @@ bool Core::handle(uint8_t* block, size_t size, uint32_t& reply) {
         return false;
     }
     ++answered_;
+    if (options_.lateAfter >= 0 && messages_ > static_cast<uint64_t>(options_.lateAfter)) {
+        std::snprintf(note, sizeof note, "msg %llu at %.3f s: answering late, in %u ms",
+                      static_cast<unsigned long long>(messages_), time, options_.lateMs);
+        if (options_.verbose && log_) log_(note);
+        std::this_thread::sleep_for(std::chrono::milliseconds(options_.lateMs));
+    }
+    if (towerWritesFailed_ < options_.failTowerWrites && writesTowerPosition(block, size)) {
+        ++towerWritesFailed_;
+        reply = 0;
+        std::snprintf(note, sizeof note, "msg %llu at %.3f s: tower write refused (fault %lld of %lld)",
+                      static_cast<unsigned long long>(messages_), time,
+                      static_cast<long long>(towerWritesFailed_),
+                      static_cast<long long>(options_.failTowerWrites));
+        if (options_.verbose && log_) log_(note);
+        return true;
+    }
     if (options_.reply != 1) {
         reply = options_.reply;
         std::snprintf(note, sizeof note, "msg %llu at %.3f s: answered %u without looking at it",

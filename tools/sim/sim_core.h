@@ -56,6 +56,9 @@ struct BlockResult {
 // identifier ends the walk like the end marker.
 BlockResult processBlock(uint8_t* block, size_t size, OffsetMemory& memory);
 
+// True when the block is well formed and writes the tower view's position (0x0D50, 0x0D58 or 0x0D60).
+bool writesTowerPosition(uint8_t* block, size_t size);
+
 // One moment of the flight.
 struct ScenarioRow {
     double time = 0;    // seconds from the scenario's start
@@ -107,8 +110,11 @@ struct Options {
     bool interpolate = false;
     bool exitAtEnd = false;
     uint32_t reply = 1;
-    int64_t stopAfter = -1;  // answer this many messages, then none; -1: always answer
-    int64_t exitAfter = -1;  // stop after answering this many messages; -1: never
+    int64_t stopAfter = -1;       // answer this many messages, then none; -1: always answer
+    int64_t exitAfter = -1;       // stop after answering this many messages; -1: never
+    int64_t failTowerWrites = 0;  // refuse this many messages that write the tower position
+    int64_t lateAfter = -1;       // answer the messages after this many only after lateMs; -1: never
+    uint32_t lateMs = 2500;
     bool verbose = false;
     bool help = false;
 };
@@ -143,6 +149,7 @@ private:
     OffsetMemory memory_;
     uint64_t messages_ = 0;
     uint64_t answered_ = 0;
+    int64_t towerWritesFailed_ = 0;
 };
 
 }  // namespace sim

@@ -26,6 +26,9 @@ const char* const kUsage =
     "  --no-reply            never answer (fault: the client times out)\n"
     "  --stop-after N        answer the first N messages, then none\n"
     "  --exit-after N        stop after answering N messages (the link drops)\n"
+    "  --fail-tower-writes N refuse (answer 0) the first N messages that write the tower position\n"
+    "  --late-after N        answer every message after the first N only after --late-ms\n"
+    "  --late-ms MS          the delay of a late answer (default 2500, beyond the client's 2 s)\n"
     "  --version-words I:S   words served at 0x3304 and 0x3308 (default 0x20000000:0xFADE0009)\n"
     "  --run-dir DIR         POSIX: directory of the socket (default $KESTREL_RUN_DIR, $XDG_RUNTIME_DIR,\n"
     "                        or the temporary directory)\n"
@@ -61,7 +64,8 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
         auto flag = [&](const char* name) { return option == name; };
         const char* value = nullptr;
         for (const char* name : {"--scenario", "--record", "--fs-dir", "--class", "--speed", "--start",
-                                 "--reply", "--stop-after", "--exit-after", "--version-words", "--run-dir"}) {
+                                 "--reply", "--stop-after", "--exit-after", "--version-words", "--run-dir",
+                                 "--fail-tower-writes", "--late-after", "--late-ms"}) {
             if (flag(name)) {
                 if (i + 1 >= argc) {
                     error = option + " needs a value";
@@ -110,6 +114,15 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
         } else if (flag("--exit-after")) {
             if (!toUnsigned(value, 1u << 30, number)) return bad();
             options.exitAfter = static_cast<int64_t>(number);
+        } else if (flag("--fail-tower-writes")) {
+            if (!toUnsigned(value, 1u << 30, number)) return bad();
+            options.failTowerWrites = static_cast<int64_t>(number);
+        } else if (flag("--late-after")) {
+            if (!toUnsigned(value, 1u << 30, number)) return bad();
+            options.lateAfter = static_cast<int64_t>(number);
+        } else if (flag("--late-ms")) {
+            if (!toUnsigned(value, 600000, number)) return bad();
+            options.lateMs = static_cast<uint32_t>(number);
         } else if (flag("--version-words")) {
             std::string words = value;
             size_t colon = words.find(':');

@@ -54,3 +54,7 @@ int platformAddConsoleCtrlHandler(ConsoleCtrlHandler handler) {
         if (sigaction(signalNumber, &action, nullptr) != 0) return 0;
     return 1;
 }
+
+// A signal handler runs on the main thread, which is the one that has to finish the stop: nothing
+// waits for it here.
+void platformConsoleStopDone() {}

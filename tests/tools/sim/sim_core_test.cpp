@@ -275,6 +275,12 @@ TEST(Options, ReadsEveryOptionAndRefusesBadOnes) {
                                       "0x1:0xFADE0009",
                                       "--run-dir",
                                       "/r",
+                                      "--fail-tower-writes",
+                                      "2",
+                                      "--late-after",
+                                      "4",
+                                      "--late-ms",
+                                      "10",
                                       "--verbose"};
     std::vector<char*> argv;
     for (std::string& w : words)
@@ -289,6 +295,9 @@ TEST(Options, ReadsEveryOptionAndRefusesBadOnes) {
     EXPECT_EQ(options.reply, 0u);
     EXPECT_EQ(options.stopAfter, 3);
     EXPECT_EQ(options.exitAfter, 5);
+    EXPECT_EQ(options.failTowerWrites, 2);
+    EXPECT_EQ(options.lateAfter, 4);
+    EXPECT_EQ(options.lateMs, 10u);
     EXPECT_EQ(options.seed.interfaceVersion, 1u);
     EXPECT_EQ(options.seed.fsDir, "D:\\FS9");
 

@@ -69,7 +69,7 @@ TEST_F(SimProgramTest, DropsTheLinkAfterItsMessagesAndRecordsThem) {
     EXPECT_TRUE(sim.waitForExit(30000, exitCode));
     EXPECT_EQ(exitCode, 0);
     EXPECT_NE(sim.output().find("\n{\"msg\":1,\"time\":"), std::string::npos) << sim.output();
-    ipcClose();
+    ipcShutdown();
 }
 
 TEST_F(SimProgramTest, StopsOnAControlEventAndRefusesASecondOfTheSameClass) {
