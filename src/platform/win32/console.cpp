@@ -19,6 +19,43 @@ BOOL WINAPI forwardCtrlEvent(DWORD ctrlType) {
     return win32ConsoleCtrlRoutine(static_cast<uint32_t>(ctrlType)) ? TRUE : FALSE;
 }
 
+// A console program that uses windows (kestrel shows its progress window) never sees logoff and
+// shutdown as control events: the system sends them as WM_ENDSESSION to its top-level windows, and
+// ends the process once they are answered. A hidden window of its own, on its own thread, turns them
+// into the same control events, so they get the same orderly stop.
+LRESULT CALLBACK sessionEndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_QUERYENDSESSION) return TRUE;
+    if (message == WM_ENDSESSION) {
+        if (wParam)
+            win32ConsoleCtrlRoutine((lParam & ENDSESSION_LOGOFF) ? CTRL_LOGOFF_EVENT : CTRL_SHUTDOWN_EVENT);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+DWORD WINAPI sessionEndThread(LPVOID) {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = sessionEndProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = kSessionEndWindowClass;
+    RegisterClassA(&windowClass);
+    // Top-level (not message-only): only top-level windows are told of the session's end.
+    if (!CreateWindowExA(0, kSessionEndWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                         windowClass.hInstance, nullptr))
+        return 0;
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0)
+        DispatchMessageA(&message);
+    return 0;
+}
+
+void startSessionEndWindow() {
+    static std::atomic<bool> started{false};
+    if (started.exchange(true)) return;
+    HANDLE thread = CreateThread(nullptr, 0, sessionEndThread, nullptr, 0, nullptr);
+    if (thread) CloseHandle(thread);
+}
+
 }  // namespace
 
 int win32ConsoleCtrlRoutine(uint32_t ctrlType) {
@@ -46,6 +83,7 @@ int platformAddConsoleCtrlHandler(ConsoleCtrlHandler handler) {
     else
         ResetEvent(stopDone);  // a stop path still to come
     installedHandler.store(handler);
+    startSessionEndWindow();
     return SetConsoleCtrlHandler(forwardCtrlEvent, TRUE) ? 1 : 0;
 }
 

@@ -12,7 +12,10 @@
 
 namespace {
 
-int handled(uint32_t) {
+std::atomic<uint32_t> lastEvent{0xFFFFFFFF};
+
+int handled(uint32_t ctrlType) {
+    lastEvent = ctrlType;
     return 1;
 }
 
@@ -35,6 +38,31 @@ TEST(ConsoleCtrlRoutine, EventsThatEndTheProcessWaitForTheStopPath) {
     // A stop path that never ends holds the event only for the bound, not for good.
     ASSERT_EQ(platformAddConsoleCtrlHandler(handled), 1);
     EXPECT_EQ(win32ConsoleCtrlRoutine(CTRL_CLOSE_EVENT), 1);
+}
+
+// The system tells a program with windows of a logoff or shutdown through WM_ENDSESSION, and ends it
+// once the message is answered: the answer waits for the stop path too.
+TEST(ConsoleCtrlRoutine, SessionEndReachesTheHandlerAndWaitsForTheStopPath) {
+    ASSERT_EQ(platformAddConsoleCtrlHandler(handled), 1);
+    HWND window = nullptr;
+    for (int i = 0; i < 100 && !window; ++i, Sleep(20))
+        window = FindWindowA(kSessionEndWindowClass, nullptr);
+    ASSERT_NE(window, nullptr);
+    for (LPARAM how : {LPARAM{ENDSESSION_LOGOFF}, LPARAM{0}}) {
+        ASSERT_EQ(platformAddConsoleCtrlHandler(handled), 1);
+        lastEvent = 0xFFFFFFFF;
+        EXPECT_EQ(SendMessageA(window, WM_QUERYENDSESSION, 0, how), TRUE);
+        std::atomic<bool> answered{false};
+        std::thread system([&] {
+            SendMessageA(window, WM_ENDSESSION, TRUE, how);
+            answered = true;
+        });
+        Sleep(300);
+        EXPECT_FALSE(answered.load());
+        platformConsoleStopDone();
+        system.join();
+        EXPECT_EQ(lastEvent.load(), how ? uint32_t{CTRL_LOGOFF_EVENT} : uint32_t{CTRL_SHUTDOWN_EVENT});
+    }
 }
 
 }  // namespace
