@@ -6,11 +6,12 @@
 #include "core/core_state.h"
 #include "core/log.h"
 #include "core/run.h"
+#include "kestrel_version.h"
 #include "platform/platform.h"
 
 namespace {
 
-constexpr const char* kTitle = "kestrel 2.01";
+constexpr const char* kTitle = "kestrel " KESTREL_VERSION;
 
 constexpr const char* kUsage =
     "Usage: kestrel [AIRPORT]\r\n"
@@ -35,7 +36,7 @@ int handleOptions(int argc, char** argv) {
         return 0;
     }
     if (std::strcmp(argv[1], "--version") == 0) {
-        std::fputs("kestrel 2.01\r\n", stdout);
+        std::fputs("kestrel " KESTREL_VERSION "\r\n", stdout);
         return 0;
     }
     std::fprintf(stderr, "kestrel: unknown option %s\r\n\r\n%s", argv[1], kUsage);
