@@ -3,6 +3,13 @@
 file(REMOVE_RECURSE ${STAGE})
 file(MAKE_DIRECTORY ${STAGE})
 file(COPY_FILE ${EXE} ${STAGE}/kestrel.exe)
+# The build keeps its debugging information; a pilot's copy needs none of it.
+if(STRIP)
+  execute_process(COMMAND ${STRIP} --strip-debug ${STAGE}/kestrel.exe RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "could not strip ${STAGE}/kestrel.exe")
+  endif()
+endif()
 
 function(write_crlf from to)
   file(READ ${from} text)
