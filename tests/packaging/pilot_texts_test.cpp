@@ -21,39 +21,18 @@ constexpr char kNumber = '\x02';  // a numeric conversion of the literal
 
 // Every string literal of the program's sources, adjacent literals joined, conversions replaced.
 std::vector<std::string> programLiterals() {
+    const std::regex adjacent("\"\\s*\\n\\s*\""), literal("\"((?:[^\"\\\\\\n]|\\\\.)*)\""),
+        text("%(\\.[0-9]+)?s"), number("%[-+ #0-9.lhz]*[a-zA-Z]");
     std::vector<std::string> literals;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(kSource / "src")) {
         const std::string extension = entry.path().extension().string();
         if (extension != ".cpp" && extension != ".h") continue;
-        const std::string text = readFile(entry.path());
-        std::string current;
-        bool joining = false;
-        for (size_t i = 0; i < text.size(); ++i) {
-            if (text.compare(i, 2, "//") == 0) {
-                i = text.find('\n', i);
-                if (i == std::string::npos) break;
-            } else if (text[i] == '\'') {
-                i = text.find('\'', i + (text[i + 1] == '\\' ? 3 : 2));
-            } else if (text[i] == '"') {
-                for (++i; i < text.size() && text[i] != '"'; ++i) {
-                    char c = text[i];
-                    if (c == '\\') c = text[++i] == 'n' ? '\n' : text[i] == 'r' ? '\r' : text[i];
-                    if (c == '%' && text[i + 1] != '%') {
-                        while (std::strchr("-+ #0123456789.lhz", text[i + 1]))
-                            ++i;
-                        c = text[++i] == 's' ? kAny : kNumber;
-                    } else if (c == '%') {
-                        ++i;
-                    }
-                    current += c;
-                }
-                joining = true;
-            } else if (!std::isspace(static_cast<unsigned char>(text[i])) && joining) {
-                literals.push_back(current);
-                current.clear();
-                joining = false;
-            }
-        }
+        const std::string code = std::regex_replace(readFile(entry.path()), adjacent, "");
+        for (auto it = std::sregex_iterator(code.begin(), code.end(), literal); it != std::sregex_iterator();
+             ++it)
+            literals.push_back(
+                std::regex_replace(std::regex_replace((*it)[1].str(), text, std::string(1, kAny)), number,
+                                   std::string(1, kNumber)));
     }
     return literals;
 }
