@@ -38,6 +38,11 @@ wine_env_start() {
     # The first program of a wineserver starts Wine's background services, which inherit its standard
     # handles and keep them open: start them here, so no test's output pipe stays open behind it.
     "$KESTREL_WINE" cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
+    # Likewise the desktop process (explorer.exe): it starts with the first program that needs the
+    # desktop, holds that program's standard handles and lives as long as any program uses the
+    # desktop, so a test's output pipe would never end. A minimised notepad holds the desktop for the
+    # whole session, and the desktop process starts from it.
+    "$KESTREL_WINE" start /min notepad.exe >/dev/null 2>&1 </dev/null || true
 }
 
 # The loader must match the program: the 64-bit loader hands a 32-bit program to a separate process
