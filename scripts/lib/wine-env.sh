@@ -2,6 +2,8 @@
 # Wine prefix initialised once, and one persistent wineserver for everything that runs meanwhile.
 #   wine_env_start <prefix>   exports DISPLAY, WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES
 #   wine_env_stop             ends the wineserver and the display
+#   wine_loader <program>     the Wine loader for a program's bitness (the prefixes are 64-bit ones,
+#                             which run 32-bit programs too, as 64-bit Windows does)
 
 KESTREL_WINE=/usr/lib/wine/wine64
 KESTREL_WINESERVER=/usr/lib/wine/wineserver
@@ -36,6 +38,20 @@ wine_env_start() {
     # The first program of a wineserver starts Wine's background services, which inherit its standard
     # handles and keep them open: start them here, so no test's output pipe stays open behind it.
     "$KESTREL_WINE" cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
+    # Likewise the desktop process (explorer.exe): it starts with the first program that needs the
+    # desktop, holds that program's standard handles and lives as long as any program uses the
+    # desktop, so a test's output pipe would never end. A minimised notepad holds the desktop for the
+    # whole session, and the desktop process starts from it.
+    "$KESTREL_WINE" start /min notepad.exe >/dev/null 2>&1 </dev/null || true
+}
+
+# The loader must match the program: the 64-bit loader hands a 32-bit program to a separate process
+# (through start.exe), so a signal sent to the loader, such as the Ctrl+C of the tests, never reaches it.
+wine_loader() {
+    local header machine
+    header=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ')
+    machine=$(od -An -tx2 -j$((${header:-0} + 4)) -N2 "$1" 2>/dev/null | tr -d ' ')
+    if [ "$machine" = 014c ]; then echo /usr/lib/wine/wine; else echo "$KESTREL_WINE"; fi
 }
 
 wine_env_stop() {

@@ -7,11 +7,12 @@
 #include "core/log.h"
 #include "core/offline_request.h"
 #include "core/run.h"
+#include "kestrel_version.h"
 #include "platform/platform.h"
 
 namespace {
 
-constexpr const char* kTitle = "kestrel 2.01";
+constexpr const char* kTitle = "kestrel " KESTREL_VERSION;
 
 constexpr const char* kUsage =
     "Usage: kestrel [AIRPORT]\r\n"
@@ -65,7 +66,7 @@ int handleOptions(int argc, char** argv) {
         return 0;
     }
     if (std::strcmp(argv[1], "--version") == 0) {
-        std::fputs("kestrel 2.01\r\n", stdout);
+        std::fputs("kestrel " KESTREL_VERSION "\r\n", stdout);
         return 0;
     }
     return offlineMain(argc, argv);

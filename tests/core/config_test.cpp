@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <string>
 
 #include "core/config.h"
 #include "core/log.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
+#include "support/test_paths.h"
 
 namespace {
 
@@ -95,6 +98,25 @@ TEST_F(ConfigTest, SignedValues) {
     EXPECT_NE(log.text().find("\r\nmaxDisplayInfoAltitude=-1\r\n"), std::string::npos);
     // %u shows the 32 bits as unsigned, as the dump format says.
     EXPECT_NE(log.text().find("\r\nsimpleFixHeading=4294967206\r\n"), std::string::npos);
+}
+
+// The kestrel.ini of the release zip, read by this platform's reader (ours natively, Windows' own
+// under Wine): every key is there and at its default, and no comment line changes a value. The fields
+// start from values no default has, so a missing or misspelt key shows.
+TEST_F(ConfigTest, ShippedSettingsFileHoldsEveryDefault) {
+    LogCapture log(5);
+    std::string text = readFile(std::filesystem::path(binaryDir()) / ".." / "test-data" / "kestrel.ini");
+    std::string crlf;
+    for (char c : text)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    std::unique_ptr<Config> defaults(configDefaults());
+    for (const std::string* shipped : {&text, &crlf}) {
+        writeFile(dir.path() / "kestrel.ini", *shipped);
+        Config config;
+        std::memset(&config, 0x5A, sizeof config);
+        configLoad(&config, dir.file("kestrel.ini").c_str());
+        EXPECT_EQ(0, memcmp(&config, defaults.get(), sizeof(Config))) << (shipped == &crlf ? "CR LF" : "LF");
+    }
 }
 
 TEST_F(ConfigTest, LogLevelZeroHidesTheDump) {

@@ -5,6 +5,7 @@
 #include "core/log.h"
 #include "core/run.h"
 #include "platform/platform.h"
+#include "kestrel_version.h"
 #include "support/log_capture.h"
 
 namespace {
@@ -67,7 +68,7 @@ TEST_F(EntryTest, OptionsAreNeverAirports) {
 
     testing::internal::CaptureStdout();
     EXPECT_EQ(handleOptions(2, versionArgs), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "kestrel 2.01\r\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "kestrel " KESTREL_VERSION "\r\n");
 
     testing::internal::CaptureStderr();
     EXPECT_EQ(handleOptions(2, bogusArgs), 2);

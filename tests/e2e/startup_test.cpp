@@ -5,6 +5,7 @@
 #include <string>
 
 #include "e2e/e2e_fixture.h"
+#include "kestrel_version.h"
 #include "platform/platform.h"
 #include "support/test_paths.h"
 
@@ -102,7 +103,7 @@ TEST(Startup, OptionsAnswerAndExit) {
         int exitCode;
         const char* stdoutText;
         const char* stderrText;
-    } cases[] = {{"--version", 0, "kestrel 2.01\r\n", ""},
+    } cases[] = {{"--version", 0, "kestrel " KESTREL_VERSION "\r\n", ""},
                  {"--help", 0, "Usage: kestrel [AIRPORT]", ""},
                  {"--bogus", 2, "", "kestrel: unknown option --bogus (kestrel --help lists the options)"}};
     for (const Case& c : cases) {

@@ -9,9 +9,9 @@ set -u
 bin=$1
 sample=$2
 here=$(cd "$(dirname "$0")" && pwd)
-wine=/usr/lib/wine/wine64
+. "$here/../../scripts/lib/wine-env.sh"
+wine=$(wine_loader "$bin/kestrel.exe")
 if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
-    . "$here/../../scripts/lib/wine-env.sh"
     wine_env_start "$(cd "$bin/.." && pwd)/wineprefix"
     trap wine_env_stop EXIT
 fi

@@ -8,12 +8,13 @@
 
 #include <atomic>
 
+#include "kestrel_version.h"
 #include "platform/platform.h"
 
 namespace {
 
-constexpr const char* kClassName = "kestrel 2.01";
-constexpr const char* kTitle = "kestrel 2.01";
+constexpr const char* kClassName = "kestrel " KESTREL_VERSION;
+constexpr const char* kTitle = "kestrel " KESTREL_VERSION;
 constexpr DWORD kExtendedStyle = WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOPARENTNOTIFY;  // 0x8C
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_THICKFRAME;
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/progress.h"
+#include "kestrel_version.h"
 #include "platform/win32/png_writer.h"
 #include "support/test_paths.h"
 
@@ -112,7 +113,7 @@ FinalDisplay finalDisplay;
 
 void examiningSleep(uint32_t milliseconds) {
     if (milliseconds == 2500) {
-        HWND window = FindWindowA("kestrel 2.01", nullptr);
+        HWND window = FindWindowA("kestrel " KESTREL_VERSION, nullptr);
         if (window) {
             Sleep(200);  // time to paint the new headline before the picture
             finalDisplay.labels = labelTexts(window);
@@ -144,18 +145,18 @@ protected:
 
 TEST_F(ProgressWindowTest, WindowLayoutTextsAndBarDuringABuild) {
     finalDisplay.screenshotPath = binaryDir() + "\\progress-window-final.png";
-    ASSERT_EQ(FindWindowA("kestrel 2.01", nullptr), nullptr);
+    ASSERT_EQ(FindWindowA("kestrel " KESTREL_VERSION, nullptr), nullptr);
 
     progressOpen();
     progressStart(3);
-    HWND window = FindWindowA("kestrel 2.01", nullptr);
+    HWND window = FindWindowA("kestrel " KESTREL_VERSION, nullptr);
     ASSERT_NE(window, nullptr);
     EXPECT_NE(GetWindowThreadProcessId(window, nullptr), GetCurrentThreadId());  // a thread of its own
 
     // The top-level window.
     LONG units = GetDialogBaseUnits();
     int x = LOWORD(units), y = HIWORD(units);
-    EXPECT_EQ(windowText(window), "kestrel 2.01");
+    EXPECT_EQ(windowText(window), "kestrel " KESTREL_VERSION);
     EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)) & 0x8Cu, 0x8Cu);
     DWORD style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
     EXPECT_TRUE(style & WS_THICKFRAME);
@@ -169,7 +170,7 @@ TEST_F(ProgressWindowTest, WindowLayoutTextsAndBarDuringABuild) {
     EXPECT_EQ(frame.bottom - frame.top, 7 * y);
 
     WNDCLASSA windowClass{};
-    ASSERT_TRUE(GetClassInfoA(GetModuleHandleA(nullptr), "kestrel 2.01", &windowClass));
+    ASSERT_TRUE(GetClassInfoA(GetModuleHandleA(nullptr), "kestrel " KESTREL_VERSION, &windowClass));
     EXPECT_EQ(windowClass.style, static_cast<UINT>(CS_HREDRAW | CS_VREDRAW));
     EXPECT_EQ(windowClass.hbrBackground, reinterpret_cast<HBRUSH>(1));
     EXPECT_EQ(windowClass.hCursor, LoadCursorA(nullptr, IDC_ARROW));
@@ -244,7 +245,7 @@ TEST_F(ProgressWindowTest, WindowLayoutTextsAndBarDuringABuild) {
     EXPECT_TRUE(finalDisplay.screenshotSaved) << finalDisplay.screenshotPath;
 
     EXPECT_TRUE(waitUntilGone(window));
-    EXPECT_EQ(FindWindowA("kestrel 2.01", nullptr), nullptr);
+    EXPECT_EQ(FindWindowA("kestrel " KESTREL_VERSION, nullptr), nullptr);
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 set -u
 exe=$1
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../../../scripts/lib/wine-env.sh"
 if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
-    . "$here/../../../scripts/lib/wine-env.sh"
     wine_env_start "$(cd "$(dirname "$exe")/.." && pwd)/wineprefix"
     trap wine_env_stop EXIT
 fi
@@ -14,7 +14,7 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"; type wine_env_stop >/dev/null 2>&1 && wine_env_stop' EXIT
 cd "$work"
-/usr/lib/wine/wine64 "$exe" >out.txt 2>err.txt </dev/null &
+"$(wine_loader "$exe")" "$exe" >out.txt 2>err.txt </dev/null &
 pid=$!
 
 fail() {

@@ -1,0 +1,100 @@
+// The pilot's README.txt and kestrel.ini quote kestrel's own lines in double quotes ("..." where a part
+// varies): each quote must still be something the program prints, built from a string literal of
+// src/ whose conversions (%s, %d, ...) stand for another literal, a number, or the quote's "...".
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace {
+
+const std::filesystem::path kSource = KESTREL_SOURCE_DIR;
+constexpr char kAny = '\x01';     // the quote's "...", or a %s of the literal
+constexpr char kNumber = '\x02';  // a numeric conversion of the literal
+
+// Every string literal of the program's sources, adjacent literals joined, conversions replaced.
+std::vector<std::string> programLiterals() {
+    const std::regex adjacent("\"\\s*\\n\\s*\""), literal("\"((?:[^\"\\\\\\n]|\\\\.)*)\""),
+        text("%(\\.[0-9]+)?s"), number("%[-+ #0-9.lhz]*[a-zA-Z]");
+    std::vector<std::string> literals;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(kSource / "src")) {
+        const std::string extension = entry.path().extension().string();
+        if (extension != ".cpp" && extension != ".h") continue;
+        const std::string code = std::regex_replace(readFile(entry.path()), adjacent, "");
+        for (auto it = std::sregex_iterator(code.begin(), code.end(), literal); it != std::sregex_iterator();
+             ++it)
+            literals.push_back(
+                std::regex_replace(std::regex_replace((*it)[1].str(), text, std::string(1, kAny)), number,
+                                   std::string(1, kNumber)));
+    }
+    return literals;
+}
+
+struct Matcher {
+    const std::vector<std::string>& literals;
+    const std::string& quote;
+    const std::string* message = nullptr;
+    std::map<std::pair<size_t, size_t>, bool> memo;
+
+    // Does the quote from position q on match the message from position m on (the message may go on)?
+    bool match(size_t m, size_t q) {
+        if (q == quote.size()) return true;
+        auto [it, fresh] = memo.try_emplace({m, q}, false);
+        if (!fresh) return it->second;
+        bool result = false;
+        if (quote[q] == kAny) {
+            result = match(m, q + 1) || (m < message->size() && match(m + 1, q));
+        } else if (m == message->size()) {
+            result = false;
+        } else if ((*message)[m] == kAny) {
+            for (const std::string& other : literals)
+                result = result || (!other.empty() && quote.compare(q, other.size(), other) == 0 &&
+                                    match(m + 1, q + other.size()));
+        } else if ((*message)[m] == kNumber) {
+            size_t end = q;
+            while (end < quote.size() &&
+                   (std::isxdigit(static_cast<unsigned char>(quote[end])) || std::strchr(".-", quote[end])))
+                ++end;
+            result = end > q && match(m + 1, end);
+        } else {
+            result = (*message)[m] == quote[q] && match(m + 1, q + 1);
+        }
+        return memo[{m, q}] = result;
+    }
+
+    bool printedByTheProgram() {
+        for (const std::string& literal : literals) {
+            message = &literal;
+            memo.clear();
+            for (size_t start = 0; start < literal.size(); ++start)
+                if (match(start, 0)) return true;
+        }
+        return false;
+    }
+};
+
+TEST(PilotTexts, EveryQuotedLineIsOneTheProgramPrints) {
+    const std::vector<std::string> literals = programLiterals();
+    size_t checked = 0;
+    for (const char* name : {"README.txt", "kestrel.ini"}) {
+        const std::string text = readFile(kSource / "packaging" / name);
+        const std::regex quoted("\"([^\"\\n]+)\"");
+        for (auto it = std::sregex_iterator(text.begin(), text.end(), quoted); it != std::sregex_iterator();
+             ++it) {
+            const std::string quote =
+                std::regex_replace((*it)[1].str(), std::regex("\\.\\.\\."), std::string(1, kAny));
+            EXPECT_TRUE((Matcher{literals, quote}.printedByTheProgram())) << name << ": " << (*it)[1];
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 20u);
+}
+
+}  // namespace
