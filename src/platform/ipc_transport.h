@@ -27,7 +27,8 @@ struct IpcTransport {
     void (*deleteAtom)(uint16_t atom);
     // CreateFileMappingA in the paging file, read-write, `size` bytes, named `name`. Null on failure. When
     // the name existed already, the existing object is returned and lastError() is kIpcErrorAlreadyExists;
-    // after creating a new one, lastError() is 0.
+    // after creating a new one, lastError() is 0. (POSIX objects outlive their process: there an object
+    // of the name, which carries the client's process id, was left by a dead process and is replaced.)
     IpcMapping (*createMapping)(const char* name, uint32_t size);
     // MapViewOfFile of the whole mapping with write access; null on failure.
     uint8_t* (*mapView)(IpcMapping mapping);

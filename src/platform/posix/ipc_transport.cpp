@@ -164,6 +164,13 @@ IpcMapping createMapping(const char* name, uint32_t size) {
     bool created = true;
     int fd = shm_open(objectName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0 && errno == EEXIST) {
+        // Unlike a Windows mapping, a shared-memory object outlives its process. The client's names
+        // carry its process id and a counter it never repeats, so one that exists was left by a dead
+        // process whose id this one reuses: it goes, as it would have gone on Windows.
+        shm_unlink(objectName.c_str());
+        fd = shm_open(objectName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    }
+    if (fd < 0 && errno == EEXIST) {
         created = false;
         fd = shm_open(objectName.c_str(), O_RDWR | O_CLOEXEC, 0600);
     }

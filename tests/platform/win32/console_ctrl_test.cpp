@@ -44,11 +44,20 @@ TEST(ConsoleCtrlRoutine, EventsThatEndTheProcessWaitForTheStopPath) {
 // once the message is answered: the answer waits for the stop path too.
 TEST(ConsoleCtrlRoutine, SessionEndReachesTheHandlerAndWaitsForTheStopPath) {
     ASSERT_EQ(platformAddConsoleCtrlHandler(handled), 1);
+    // This process's own window: a kestrel.exe of another test on the display has one too.
+    auto ownWindow = [] {
+        for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, kSessionEndWindowClass, nullptr));) {
+            DWORD process = 0;
+            GetWindowThreadProcessId(w, &process);
+            if (process == GetCurrentProcessId()) return w;
+        }
+        return HWND{};
+    };
     HWND window = nullptr;
     for (int i = 0; i < 100 && !window; ++i, Sleep(20))
-        window = FindWindowA(kSessionEndWindowClass, nullptr);
+        window = ownWindow();
     ASSERT_NE(window, nullptr);
-    for (LPARAM how : {LPARAM{ENDSESSION_LOGOFF}, LPARAM{0}}) {
+    for (LPARAM how : {static_cast<LPARAM>(ENDSESSION_LOGOFF), LPARAM{0}}) {
         ASSERT_EQ(platformAddConsoleCtrlHandler(handled), 1);
         lastEvent = 0xFFFFFFFF;
         EXPECT_EQ(SendMessageA(window, WM_QUERYENDSESSION, 0, how), TRUE);
