@@ -11,3 +11,9 @@ uint32_t platformProfileInt(const char* section, const char* key, int32_t defaul
 // at most size - 1 characters plus a NUL, and returns the number of characters copied.
 uint32_t platformProfileString(const char* section, const char* key, const char* defaultValue, char* out,
                                uint32_t size, const char* path);
+
+// Marks the start and end of a burst of lookups in one file that does not change meanwhile, so the
+// reader may answer them without going back to the file system. Lookups between the two give the
+// same answers as without them.
+void platformProfileHold(const char* path);
+void platformProfileRelease();

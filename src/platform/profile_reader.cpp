@@ -5,7 +5,16 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
 
 namespace {
 
@@ -16,13 +25,6 @@ bool isProfileSpace(char c) {
 
 char foldCase(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (foldCase(a[i]) != foldCase(b[i])) return false;
-    return true;
 }
 
 std::string_view trimmed(std::string_view s) {
@@ -78,6 +80,7 @@ std::vector<ProfileSection> parseProfile(std::string_view text) {
     return sections;
 }
 
+#ifdef _WIN32
 bool readWholeFile(const char* path, std::string& out) {
     std::FILE* f = std::fopen(path, "rb");
     if (!f) return false;
@@ -88,21 +91,80 @@ bool readWholeFile(const char* path, std::string& out) {
     std::fclose(f);
     return true;
 }
+#else
+// Opened so that a FIFO or a device in the file's place cannot block the read; anything but a
+// regular file reads as a missing one.
+bool readWholeFile(const char* path, std::string& out) {
+    int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    char chunk[16384];
+    for (;;) {
+        ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        out.append(chunk, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+#endif
 
-// The last file read, parsed. The scenery library is probed with thousands of lookups in one file, so
-// the file is parsed again only when its size or modification time changed (as the Windows reader
-// caches its files).
+// Names compare without case: the index keys are the names folded to lower case.
+std::string folded(std::string_view name) {
+    std::string key(name);
+    for (char& c : key)
+        c = foldCase(c);
+    return key;
+}
+
+// The last file read, parsed and indexed. The scenery library is probed with thousands of lookups in
+// one file, so the file is parsed again only when its size or modification time changed (as the
+// Windows reader caches its files), and while it is held not even that is asked.
 struct ParsedProfile {
     std::string path;
     uintmax_t size = 0;
     std::filesystem::file_time_type modified;
     std::string text;
     std::vector<ProfileSection> sections;  // views into `text`
+    // Only the first section of a name counts, and within it the first key of a name.
+    std::unordered_map<std::string, const ProfileSection*> sectionIndex;
+    std::vector<std::unordered_map<std::string, const ProfileKey*>> keyIndex;  // per section
+    // While held, the file at `heldPath` is taken as unchanged: parsed (`readable`) or missing.
+    std::string heldPath;
+    bool readable = false;
+
+    void index() {
+        sectionIndex.clear();
+        keyIndex.assign(sections.size(), {});
+        for (size_t i = 0; i < sections.size(); ++i) {
+            sectionIndex.emplace(folded(sections[i].name), &sections[i]);
+            for (const ProfileKey& k : sections[i].keys)
+                keyIndex[i].emplace(folded(k.name), &k);
+        }
+    }
+    const ProfileKey* find(std::string_view section, std::string_view key) const {
+        auto s = sectionIndex.find(folded(section));
+        if (s == sectionIndex.end()) return nullptr;
+        const auto& keys = keyIndex[static_cast<size_t>(s->second - sections.data())];
+        auto k = keys.find(folded(key));
+        return k == keys.end() ? nullptr : k->second;
+    }
 };
+
+ParsedProfile& cachedProfile() {
+    static ParsedProfile cache;
+    return cache;
+}
 
 // The parsed file at `path`, or null when it cannot be read.
 const ParsedProfile* parsedProfile(const char* path) {
-    static ParsedProfile cache;
+    ParsedProfile& cache = cachedProfile();
+    if (!cache.heldPath.empty() && cache.heldPath == path) return cache.readable ? &cache : nullptr;
     std::error_code error;
     const uintmax_t size = std::filesystem::file_size(path, error);
     const auto modified =
@@ -111,6 +173,7 @@ const ParsedProfile* parsedProfile(const char* path) {
         cache.modified == modified)
         return &cache;
     std::string text;
+    cache.heldPath.clear();
     if (!readWholeFile(path, text)) {
         cache.path.clear();
         return nullptr;
@@ -120,6 +183,7 @@ const ParsedProfile* parsedProfile(const char* path) {
     cache.modified = modified;
     cache.text = std::move(text);
     cache.sections = parseProfile(cache.text);
+    cache.index();
     return &cache;
 }
 
@@ -164,18 +228,20 @@ uint32_t profileReadString(const char* section, const char* key, const char* def
     const ParsedProfile* profile = parsedProfile(path);
     if (!profile) return copyLimited(out, size, def);
 
-    std::string_view wantedSection = trimmed(section ? section : "");
-    std::string_view wantedKey = trimmed(key ? key : "");
-    for (const ProfileSection& s : profile->sections) {
-        if (!equalsIgnoringCase(s.name, wantedSection)) continue;
-        // Only the first section of that name is searched.
-        for (const ProfileKey& k : s.keys) {
-            if (equalsIgnoringCase(k.name, wantedKey))
-                return copyEntry(out, size, k.hasValue ? k.value : def);
-        }
-        break;
-    }
+    const ProfileKey* k = profile->find(trimmed(section ? section : ""), trimmed(key ? key : ""));
+    if (k) return copyEntry(out, size, k->hasValue ? k->value : def);
     return copyEntry(out, size, def);
+}
+
+void profileHold(const char* path) {
+    ParsedProfile& cache = cachedProfile();
+    cache.heldPath.clear();
+    cache.readable = parsedProfile(path) != nullptr;
+    cache.heldPath = path;
+}
+
+void profileRelease() {
+    cachedProfile().heldPath.clear();
 }
 
 uint32_t profileTextToInt(const char* text) {

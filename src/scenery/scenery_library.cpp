@@ -60,6 +60,15 @@ int composeLayerPath(const char* section, char* path) {
     return 1;
 }
 
+// The library read looks up to 999 areas up in scenery.cfg, several keys each, in a moment.
+class ProfileHold {
+public:
+    explicit ProfileHold(const char* path) { platformProfileHold(path); }
+    ~ProfileHold() { platformProfileRelease(); }
+    ProfileHold(const ProfileHold&) = delete;
+    ProfileHold& operator=(const ProfileHold&) = delete;
+};
+
 }  // namespace
 
 int makeAbsolutePath(char* path) {
@@ -109,6 +118,7 @@ int readSceneryLibrary() {
     if (!layerList.sceneryCfgPath) return 0;
     logMessage(5, "scenery.cfg: %s\n", layerList.sceneryCfgPath);
 
+    ProfileHold hold(layerList.sceneryCfgPath);
     // Probe every area number: its layer when active, -1 when not.
     int32_t slots[kAreaSlots] = {};
     char section[16];

@@ -1,3 +1,7 @@
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -92,6 +96,19 @@ TEST(FileIo, TakesWindowsPaths) {
     PlatformHandle in = platformOpenFileForReading(windowsPath.c_str());
     ASSERT_NE(in, kInvalidHandle);
     platformCloseHandle(in);
+}
+
+// What is not a regular file neither blocks nor opens: a FIFO without a writer, a device, a folder.
+TEST(FileIo, OnlyRegularFilesOpenForReading) {
+    TempDir dir;
+    std::string fifo = dir.file("fifo.bgl");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/null"), dir.path().string()}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(platformOpenFileForReading(path.c_str()), kInvalidHandle);
+        EXPECT_EQ(platformCanOpenForReading(path.c_str()), 0);
+    }
+    EXPECT_EQ(platformDirectoryOpens(fifo.c_str()), 1);  // it opens at once, as any name that is there
 }
 #endif
 

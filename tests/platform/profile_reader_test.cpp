@@ -1,3 +1,7 @@
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -55,6 +59,24 @@ TEST(ProfileReader, AChangedFileIsReadAgain) {
     EXPECT_EQ(profileReadInt("S", "k", 7, path.c_str()), 7u);
 }
 
+// A held file answers from the copy read when the hold began, changed or gone meanwhile; a file missing
+// then stays missing. After the release the file counts again.
+TEST(ProfileReader, AHeldFileIsNotAskedAgainUntilReleased) {
+    TempDir dir;
+    std::string path = dir.file("held.ini");
+    std::string absent = dir.file("absent.ini");
+    writeFile(path, "[Area.001]\nLayer=5\n[AREA.001]\nLayer=6\n");
+    profileHold(path.c_str());
+    std::filesystem::remove(path);
+    EXPECT_EQ(profileReadInt("area.001", "LAYER", 0, path.c_str()), 5u);  // the first section of a name
+    profileHold(absent.c_str());
+    writeFile(absent, "[S]\nk=1\n");
+    EXPECT_EQ(profileReadInt("S", "k", 9, absent.c_str()), 9u);
+    profileRelease();
+    EXPECT_EQ(profileReadInt("S", "k", 9, absent.c_str()), 1u);
+    EXPECT_EQ(profileReadInt("Area.001", "Layer", 0, path.c_str()), 0u);
+}
+
 TEST(ProfileReader, IntegerTextRule) {
     EXPECT_EQ(profileTextToInt("  -300"), static_cast<uint32_t>(-300));
     EXPECT_EQ(profileTextToInt("+7"), 7u);
@@ -76,6 +98,14 @@ TEST(ProfileReader, PlatformReaderTakesWindowsPaths) {
         platformProfileString("KestrelConfig", "ZoomLevel", "", value, sizeof value, windowsPath.c_str()),
         3u);
     EXPECT_STREQ(value, "512");
+}
+
+// A FIFO in a settings file's place would block an ordinary open() for good; it reads as missing.
+TEST(ProfileReader, AFifoReadsAsAMissingFile) {
+    TempDir dir;
+    std::string path = dir.file("kestrel.ini");
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    EXPECT_EQ(profileReadInt("KestrelConfig", "ZoomLevel", 77, path.c_str()), 77u);
 }
 #endif
 

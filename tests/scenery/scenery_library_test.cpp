@@ -1,6 +1,11 @@
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -203,6 +208,24 @@ TEST_F(SceneryLibraryTest, UnopenableLayerIsLeftOut) {
                   "Scenery\\scenery.dat\r\nFile still wasn't found, giving up for this file.\r\n" +
                   "Area.003: " + missing + " could not be opened for reading. Ignoring that layer!\r\n");
 }
+
+#ifndef _WIN32
+// A FIFO would block an ordinary open() for good; it reads as a missing file, with the same lines.
+TEST_F(SceneryLibraryTest, LayerIndexThatIsAFifoCountsAsMissing) {
+    LibraryDef library;
+    library.areas = {area(3, 2, "Scenery\\Nothing"), area(4, 1, "Scenery\\There")};
+    library.areas[0].writeDat = false;
+    write(library);
+    std::filesystem::create_directories(dir.path() / "Scenery" / "Nothing");
+    ASSERT_EQ(mkfifo((dir.path() / "Scenery" / "Nothing" / "scenery.dat").c_str(), 0600), 0);
+
+    LogCapture log(2);
+    ASSERT_EQ(readSceneryLibrary(), 1);
+    EXPECT_EQ(paths(), std::vector<std::string>{datPath("Scenery\\There")});
+    EXPECT_EQ(log.text(),
+              "Area.003: " + datPath("Scenery\\Nothing") + " could not be opened for reading. Ignoring that layer!\r\n");
+}
+#endif
 
 TEST_F(SceneryLibraryTest, ShortPathGetsNoCorrection) {
     char path[kPathBufferSize] = "nowhere\\x.dat";

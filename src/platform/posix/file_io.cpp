@@ -65,12 +65,22 @@ int platformDeleteFile(const char* path) {
 }
 
 PlatformHandle platformOpenFileForReading(const char* path) {
-    int fd = ::open(nativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO or a device named in a scenery file cannot hold the open forever.
+    int fd = ::open(nativePath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return kInvalidHandle;
     struct stat info;
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        // Windows refuses to open a folder as a file.
-        int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
+    int error = 0;
+    if (::fstat(fd, &info) != 0)
+        error = errno;
+    else if (S_ISDIR(info.st_mode))
+        error = EISDIR;  // Windows refuses to open a folder as a file
+    else if (!S_ISREG(info.st_mode))
+        error = ENOENT;  // a FIFO, socket or device is no file to read: it counts as missing
+    if (error == 0) {
+        int flags = ::fcntl(fd, F_GETFL);
+        if (flags == -1 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1) error = errno;
+    }
+    if (error != 0) {
         ::close(fd);
         errno = error;
         return kInvalidHandle;

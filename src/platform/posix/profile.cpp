@@ -10,3 +10,11 @@ uint32_t platformProfileString(const char* section, const char* key, const char*
                                uint32_t size, const char* path) {
     return profileReadString(section, key, defaultValue, out, size, nativePath(path).c_str());
 }
+
+void platformProfileHold(const char* path) {
+    profileHold(nativePath(path).c_str());
+}
+
+void platformProfileRelease() {
+    profileRelease();
+}

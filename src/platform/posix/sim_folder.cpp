@@ -9,7 +9,7 @@ int platformSimExecutablePath(char* /*out*/, uint32_t /*size*/) {
 }
 
 int platformDirectoryOpens(const char* path) {
-    int fd = open(nativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = open(nativePath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);  // a FIFO must not block
     if (fd < 0) return 0;
     close(fd);
     return 1;

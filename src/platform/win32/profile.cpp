@@ -10,3 +10,8 @@ uint32_t platformProfileString(const char* section, const char* key, const char*
                                uint32_t size, const char* path) {
     return GetPrivateProfileStringA(section, key, defaultValue, out, size, path);
 }
+
+// The system's reader keeps its own copy of the file it read last.
+void platformProfileHold(const char* /*path*/) {}
+
+void platformProfileRelease() {}
