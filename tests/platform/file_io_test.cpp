@@ -110,6 +110,16 @@ TEST(FileIo, OnlyRegularFilesOpenForReading) {
     }
     EXPECT_EQ(platformDirectoryOpens(fifo.c_str()), 1);  // it opens at once, as any name that is there
 }
+#else
+// A reserved device name opens a device, not a file: its reads could wait for good.
+TEST(FileIo, OnlyFilesOnDiskOpenForReading) {
+    TempDir dir;
+    for (const std::string& path : {std::string("NUL"), std::string("CON"), dir.file("nul.bgl")}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(platformOpenFileForReading(path.c_str()), kInvalidHandle);
+        EXPECT_EQ(platformCanOpenForReading(path.c_str()), 0);
+    }
+}
 #endif
 
 }  // namespace

@@ -67,15 +67,22 @@ int platformDeleteFile(const char* path) {
     return DeleteFileA(path) ? 1 : 0;
 }
 
+// Only a file on disk: a reserved device name (CON, AUX, COM1, NUL, also with an extension, as in
+// "con.bgl", on Windows before 11) opens a device whose reads can wait for good. It counts as missing.
 PlatformHandle platformOpenFileForReading(const char* path) {
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE && GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return kInvalidHandle;
+    }
     return reinterpret_cast<PlatformHandle>(file);  // INVALID_HANDLE_VALUE is kInvalidHandle
 }
 
 int platformCanOpenForReading(const char* path) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 0;
-    CloseHandle(file);
+    PlatformHandle file = platformOpenFileForReading(path);
+    if (file == kInvalidHandle) return 0;
+    platformCloseHandle(file);
     return 1;
 }
 
