@@ -4,9 +4,9 @@
 //                            "pid P handles H atoms A": the process's handle count and the number of
 //                            global atoms in use (0xC000..0xFFFF). Exit code 1 when the process is
 //                            not found or cannot be queried.
-//   kestrel-probe --check    proves both counts move: opens 64 handles and adds 32 global atoms in
-//                            this process, prints the counts before and after, exit code 0 when they
-//                            rose by exactly that much and fell back once released.
+//   kestrel-probe --check    proves both counts work: opens 64 handles and adds 32 global atoms of
+//                            its own names, prints the counts before, during and after, exit code 0
+//                            when they rose by exactly that much and fell back once released.
 #include <windows.h>
 #include <tlhelp32.h>
 #include <winternl.h>
@@ -86,11 +86,13 @@ long handleCount(DWORD pid, const char** source = nullptr) {
     return handleCountOfHandleList(pid);
 }
 
-long globalAtomCount() {
+// The number of global atoms; with PREFIX, only those whose names begin with it.
+long globalAtomCount(const char* prefix = nullptr) {
     long count = 0;
     char name[256];
     for (unsigned atom = 0xC000; atom <= 0xFFFF; ++atom) {
-        if (GlobalGetAtomNameA(static_cast<ATOM>(atom), name, sizeof name) > 0) ++count;
+        if (GlobalGetAtomNameA(static_cast<ATOM>(atom), name, sizeof name) == 0) continue;
+        if (!prefix || std::strncmp(name, prefix, std::strlen(prefix)) == 0) ++count;
     }
     return count;
 }
@@ -117,27 +119,31 @@ int check() {
                 handleCountOfProcess(self), handleCountOfHandleList(self));
     const char* source = nullptr;
     long handlesBefore = handleCount(self, &source);
-    long atomsBefore = globalAtomCount();
+    // The atom table is shared with every other process of the session, which may add and delete
+    // atoms meanwhile: the check counts the ones whose names are this process's own.
+    char prefix[64];
+    std::snprintf(prefix, sizeof prefix, "kestrel-probe-%lu-", static_cast<unsigned long>(self));
+    long atomsBefore = globalAtomCount(prefix);
     std::vector<HANDLE> events;
     std::vector<ATOM> atoms;
     for (int i = 0; i < kHandles; ++i) events.push_back(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     for (int i = 0; i < kAtoms; ++i) {
-        char name[64];
-        std::snprintf(name, sizeof name, "kestrel-probe-%lu-%d", static_cast<unsigned long>(self), i);
+        char name[96];
+        std::snprintf(name, sizeof name, "%s%d", prefix, i);
         atoms.push_back(GlobalAddAtomA(name));
     }
     long handlesDuring = handleCount(self);
-    long atomsDuring = globalAtomCount();
+    long atomsDuring = globalAtomCount(prefix);
     for (HANDLE event : events) CloseHandle(event);
     for (ATOM atom : atoms) GlobalDeleteAtom(atom);
     long handlesAfter = handleCount(self);
-    long atomsAfter = globalAtomCount();
+    long atomsAfter = globalAtomCount(prefix);
     std::printf("handles (%s) %ld, with %d more open %ld, after closing them %ld\n", source, handlesBefore, kHandles,
                 handlesDuring, handlesAfter);
-    std::printf("atoms %ld, with %d more added %ld, after deleting them %ld\n", atomsBefore, kAtoms, atomsDuring,
-                atomsAfter);
+    std::printf("own atoms %ld, with %d added %ld, after deleting them %ld (of %ld atoms in all)\n", atomsBefore, kAtoms,
+                atomsDuring, atomsAfter, globalAtomCount());
     bool handlesOk = handlesBefore >= 0 && handlesDuring == handlesBefore + kHandles && handlesAfter == handlesBefore;
-    bool atomsOk = atomsDuring == atomsBefore + kAtoms && atomsAfter == atomsBefore;
+    bool atomsOk = atomsBefore == 0 && atomsDuring == kAtoms && atomsAfter == 0;
     std::printf("handle count %s, atom count %s\n", handlesOk ? "works" : "DOES NOT WORK",
                 atomsOk ? "works" : "DOES NOT WORK");
     return handlesOk && atomsOk ? 0 : 1;
