@@ -31,5 +31,5 @@ bench_data_world() {
     echo "world library: $(du -sh "$data/world" | cut -f1) in $(find "$data/world" -name scenery.dat | wc -l) layers," \
         "$(find "$data/world" -name '*.bgl' | wc -l) BGL files," \
         "written in $(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", b - a }') s"
-    echo "tower-search input: $data/airports.csv, $(($(wc -l <"$data/airports.csv") - 1)) airports"
+    echo "tower-search input: ${data#"$here"/}/airports.csv, $(($(wc -l <"$data/airports.csv") - 1)) airports"
 }
