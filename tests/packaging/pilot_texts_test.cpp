@@ -90,7 +90,7 @@ TEST(PilotTexts, EveryQuotedLineIsOneTheProgramPrints) {
              ++it) {
             const std::string quote =
                 std::regex_replace((*it)[1].str(), std::regex("\\.\\.\\."), std::string(1, kAny));
-            EXPECT_TRUE((Matcher{literals, quote}.printedByTheProgram())) << name << ": " << (*it)[1];
+            EXPECT_TRUE((Matcher{literals, quote, nullptr, {}}.printedByTheProgram())) << name << ": " << (*it)[1];
             ++checked;
         }
     }
