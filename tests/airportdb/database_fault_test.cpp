@@ -126,7 +126,8 @@ TEST_F(DatabaseFaultTest, EveryDamagedFileIsRefusedWithItsLine) {
     for (size_t t : lengths) {
         std::filesystem::resize_file(databasePath(), t);
         // A file too short for its header word is an interrupted write and is rebuilt without a word.
-        expectRefused("truncated", t < 4 ? "" : lengthLine(t, kAirports, layers), "length " + std::to_string(t));
+        expectRefused("truncated", t < 4 ? "" : lengthLine(t, kAirports, layers),
+                      "length " + std::to_string(t));
     }
 
     // One changed field at a time in an otherwise valid file.
@@ -137,7 +138,8 @@ TEST_F(DatabaseFaultTest, EveryDamagedFileIsRefusedWithItsLine) {
     };
     for (int version : {0, 1, 3, 4, 0x7F, 0x80, 0xFF}) {
         writeChanged(3, std::string(1, static_cast<char>(version)));
-        expectRefused("version", version < 2 ? kPreviousVersion : kNewerVersion, "version " + std::to_string(version));
+        expectRefused("version", version < 2 ? kPreviousVersion : kNewerVersion,
+                      "version " + std::to_string(version));
     }
     std::vector<uint32_t> counts = {0, 1, kAirports - 1, kAirports + 1, 2 * kAirports, 0xFFFFFF};
     for (int bit = 0; bit < 24; ++bit)
@@ -155,7 +157,8 @@ TEST_F(DatabaseFaultTest, EveryDamagedFileIsRefusedWithItsLine) {
         const int index = static_cast<int>(at - 20) / 16;
         expectRefused("digest byte",
                       at < 20 ? "scenery.cfg has changed, requesting database rebuild\r\n"
-                              : "Layer at index " + std::to_string(index) + " has changed, requesting database rebuild\r\n",
+                              : "Layer at index " + std::to_string(index) +
+                                    " has changed, requesting database rebuild\r\n",
                       "digest byte " + std::to_string(at));
     }
 
@@ -169,7 +172,8 @@ TEST_F(DatabaseFaultTest, EveryDamagedFileIsRefusedWithItsLine) {
     other.bytes[0] ^= 1;
     for (int32_t count = 0; count < layers; ++count) {
         layerList.layerCount = count;
-        expectRefused("layer count", lengthLine(valid.size(), kAirports, count), "layers " + std::to_string(count));
+        expectRefused("layer count", lengthLine(valid.size(), kAirports, count),
+                      "layers " + std::to_string(count));
     }
     // One layer more, its digest the first record's bytes (they then pass as a digest) or another.
     std::vector<Digest*> more(layerList.layerDigests, layerList.layerDigests + layers);
@@ -190,7 +194,8 @@ TEST_F(DatabaseFaultTest, EveryDamagedFileIsRefusedWithItsLine) {
     EXPECT_EQ(layerList.layerDigests[0], saved);
 
     int refused = 0;
-    std::printf("damaged kestrel.dat of %u airports, %zu bytes:", kAirports, valid.size());
+    std::printf("damaged kestrel.dat of %u airports, %llu bytes:", kAirports,
+                static_cast<unsigned long long>(valid.size()));
     for (const auto& [kind, n] : tally) {
         std::printf(" %s %d,", kind.c_str(), n);
         refused += n;
@@ -233,7 +238,8 @@ TEST_F(DatabaseFaultTest, FailedWriteKeepsThePreviousFileAndTheAirports) {
     } cases[] = {
         {"the header word", 0, 0},
         {"the first block of records", firstBlock, 0},
-        {"a middle block, half written", (firstBlock + lastBlock) / 2, writes[(firstBlock + lastBlock) / 2] / 2},
+        {"a middle block, half written", (firstBlock + lastBlock) / 2,
+         writes[(firstBlock + lastBlock) / 2] / 2},
         {"the last block of records, all but a byte", lastBlock, writes[lastBlock] - 1},
         {"the record count in the header", lastBlock + 1, 0},
     };

@@ -86,7 +86,8 @@ TEST_F(BuildFaults, KilledBuildsNeverLeaveAPartialDatabase) {
     const uint64_t windowUs =
         std::chrono::duration_cast<std::chrono::microseconds>(written).count() * 3 / 2 + 1;
     const char* given = std::getenv("KESTREL_CRASH_SEED");
-    const uint32_t seed = given ? static_cast<uint32_t>(std::strtoul(given, nullptr, 10)) : std::random_device{}();
+    const uint32_t seed =
+        given ? static_cast<uint32_t>(std::strtoul(given, nullptr, 10)) : std::random_device{}();
     std::printf("crash seed %u (KESTREL_CRASH_SEED), kill window %llu us\n", seed,
                 static_cast<unsigned long long>(windowUs));
     std::mt19937 random(seed);
@@ -118,9 +119,10 @@ TEST_F(BuildFaults, KilledBuildsNeverLeaveAPartialDatabase) {
             EXPECT_EQ(database(), reference) << context;
         }
     }
-    std::printf("%d kills (%d left kestrel.dat.tmp): %d loads of a correct database, %d rebuilds, %d wrong "
-                "loads, %d builds that left another file or a different kestrel.dat\n",
-                kills, temporaryLeft, loads, rebuilds, wrongLoads, leftBehind);
+    std::printf(
+        "%d kills (%d left kestrel.dat.tmp): %d loads of a correct database, %d rebuilds, %d wrong "
+        "loads, %d builds that left another file or a different kestrel.dat\n",
+        kills, temporaryLeft, loads, rebuilds, wrongLoads, leftBehind);
     EXPECT_EQ(wrongLoads, 0);
     EXPECT_EQ(leftBehind, 0);
 }

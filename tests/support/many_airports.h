@@ -3,7 +3,6 @@
 // every eleventh airport (so the build merges), each airport with a runway and a tower frequency.
 #pragma once
 
-#include <cstdio>
 #include <string>
 
 #include "scenery_writer.h"
@@ -23,9 +22,8 @@ inline sceneryw::LibraryDef manyAirports(size_t count) {
     }
     for (size_t i = 0; i < count; ++i) {
         AirportDef a;
-        char ident[8];
-        std::snprintf(ident, sizeof ident, "%c%04zu", static_cast<char>('K' + i / 10000 % 16), i % 10000);
-        a.ident = ident;
+        const std::string number = std::to_string(10000 + i % 10000);
+        a.ident = static_cast<char>('K' + i / 10000 % 16) + number.substr(1);
         a.name = "Airport " + std::to_string(i);
         a.latitude = -80.0 + static_cast<double>((i * 7919) % 16000) / 100.0;
         a.longitude = -179.5 + static_cast<double>((i * 104729) % 35900) / 100.0;
