@@ -104,23 +104,16 @@ Airport* readRecords(PlatformHandle file, int againstLibrary, uint32_t& countOut
     uint64_t layers = 0;
     if (againstLibrary) {
         layers = layerList.layerCount > 0 ? static_cast<uint64_t>(layerList.layerCount) : 0;
-        if (!checkDigests()) {
-            // Digests that could not even be read belong to a file that is too short.
-            fault = sized && size < 4 + kDatabaseDigestSize * (1 + layers) ? DatabaseFault::wrongLength
-                                                                           : DatabaseFault::changedScenery;
-            return nullptr;
-        }
     } else {
         // Without the scenery library the layer count is unknown: the file must hold some whole number of
         // digests besides scenery.cfg's.
         const uint64_t fixed = 4 + kDatabaseDigestSize + records;
         layers = sized && size >= fixed ? (size - fixed) / kDatabaseDigestSize : 0;
     }
-
+    const uint64_t expected = 4 + kDatabaseDigestSize * (1 + layers) + records;
     // The layer count is not stored, and the record block is used in place: only a file of exactly the
     // expected length can hold the digests and records where they are read from.
-    const uint64_t expected = 4 + kDatabaseDigestSize * (1 + layers) + records;
-    if (!sized || size != expected) {
+    const auto refuseLength = [&]() -> Airport* {
         logMessage(
             3,
             "The datafile %s is %llu bytes long, but %u airports and %d scenery layers take %llu bytes. "
@@ -129,7 +122,15 @@ Airport* readRecords(PlatformHandle file, int againstLibrary, uint32_t& countOut
             static_cast<unsigned long long>(expected));
         fault = DatabaseFault::wrongLength;
         return nullptr;
+    };
+    if (againstLibrary && !checkDigests()) {
+        // Digests that could not even be read belong to a file that is too short: said as for any other
+        // wrong length, so that a truncated file is not rebuilt without a word.
+        if (sized && size < 4 + kDatabaseDigestSize * (1 + layers)) return refuseLength();
+        fault = DatabaseFault::changedScenery;
+        return nullptr;
     }
+    if (!sized || size != expected) return refuseLength();
     fault = DatabaseFault::unreadable;
     if (!againstLibrary && !skipBytes(file, kDatabaseDigestSize * (1 + layers))) return nullptr;
 

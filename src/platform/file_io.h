@@ -24,6 +24,12 @@ int platformReadFile(PlatformHandle file, void* buffer, uint32_t size, uint32_t*
 // Writes `size` bytes; returns 1 and the count written, or 0 on failure.
 int platformWriteFile(PlatformHandle file, const void* buffer, uint32_t size, uint32_t* bytesWritten);
 
+// For tests of full disks: a limit asked before each platformWriteFile how many of its bytes may be
+// written. When it allows fewer than asked, those are written and the write fails as on a full disk
+// (the last error says so). Null, the default, lets every write through.
+using PlatformWriteLimit = uint32_t (*)(PlatformHandle file, uint32_t size);
+void platformSetWriteLimit(PlatformWriteLimit limit);
+
 // Moves the file position back to the first byte. Returns 1 on success.
 int platformRewindFile(PlatformHandle file);
 

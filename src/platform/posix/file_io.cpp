@@ -30,10 +30,14 @@ int platformReadFile(PlatformHandle file, void* buffer, uint32_t size, uint32_t*
     return 1;
 }
 
-int platformWriteFile(PlatformHandle file, const void* buffer, uint32_t size, uint32_t* bytesWritten) {
+namespace {
+
+PlatformWriteLimit writeLimit = nullptr;
+
+int writeFully(int fd, const void* buffer, uint32_t size, uint32_t* bytesWritten) {
     uint32_t done = 0;
     while (done < size) {
-        ssize_t n = write(static_cast<int>(file), static_cast<const char*>(buffer) + done, size - done);
+        ssize_t n = write(fd, static_cast<const char*>(buffer) + done, size - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             *bytesWritten = done;
@@ -43,6 +47,20 @@ int platformWriteFile(PlatformHandle file, const void* buffer, uint32_t size, ui
     }
     *bytesWritten = done;
     return 1;
+}
+
+}  // namespace
+
+void platformSetWriteLimit(PlatformWriteLimit limit) {
+    writeLimit = limit;
+}
+
+int platformWriteFile(PlatformHandle file, const void* buffer, uint32_t size, uint32_t* bytesWritten) {
+    const uint32_t allowed = writeLimit ? writeLimit(file, size) : size;
+    if (allowed >= size) return writeFully(static_cast<int>(file), buffer, size, bytesWritten);
+    writeFully(static_cast<int>(file), buffer, allowed, bytesWritten);
+    errno = ENOSPC;
+    return 0;
 }
 
 int platformRewindFile(PlatformHandle file) {

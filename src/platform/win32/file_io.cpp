@@ -26,7 +26,23 @@ int platformReadFile(PlatformHandle file, void* buffer, uint32_t size, uint32_t*
     return ok ? 1 : 0;
 }
 
+namespace {
+PlatformWriteLimit writeLimit = nullptr;
+}  // namespace
+
+void platformSetWriteLimit(PlatformWriteLimit limit) {
+    writeLimit = limit;
+}
+
 int platformWriteFile(PlatformHandle file, const void* buffer, uint32_t size, uint32_t* bytesWritten) {
+    const uint32_t allowed = writeLimit ? writeLimit(file, size) : size;
+    if (allowed < size) {
+        DWORD done = 0;
+        if (allowed > 0) WriteFile(toHandle(file), buffer, allowed, &done, nullptr);
+        *bytesWritten = done;
+        SetLastError(ERROR_DISK_FULL);
+        return 0;
+    }
     DWORD done = 0;
     BOOL ok = WriteFile(toHandle(file), buffer, size, &done, nullptr);
     *bytesWritten = done;

@@ -1,0 +1,151 @@
+// The real kestrel killed while it builds a database of real size, and started on a damaged file: the
+// next start loads a database equal to an uninterrupted build's or builds it again, never a partial one,
+// and a completed build leaves no file but kestrel.dat.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <thread>
+
+#include "e2e/e2e_fixture.h"
+#include "support/many_airports.h"
+#include "support/test_paths.h"
+
+namespace {
+
+constexpr int kTimeoutMs = 120000;
+constexpr size_t kAirports = 5000;
+const std::string kLoaded = "Successfully loaded 5000 airport infos from database.\r\n";
+const std::string kImported = "Successfully imported 5000 airport infos from scenery.\r\n";
+
+class BuildFaults : public ::testing::Test {
+protected:
+    void SetUp() override {
+        f.writeScenery(manyAirports(kAirports));
+        f.writeSettings("[KestrelConfig]\r\nLogLevel=4\r\n");
+        ASSERT_TRUE(f.startSim());
+    }
+
+    // The arguments of a build without the simulator, for the library of the simulator folder.
+    std::vector<std::string> buildArguments() const {
+        std::string folder = f.simFolder();
+        folder.pop_back();
+        return {"--fs-dir", folder, "--build"};
+    }
+
+    // Starts kestrel as a user does, until it has its airports; returns its output.
+    std::string start() {
+        EXPECT_TRUE(f.startKestrel());
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTimeoutMs);
+        std::string out;
+        int code = 0;
+        while ((out = f.kestrel.output()).find(" airport infos from ") == std::string::npos) {
+            if (f.kestrel.waitForExit(0, code) || std::chrono::steady_clock::now() > deadline) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        f.stopKestrel();
+        return f.kestrel.output();
+    }
+
+    // The names in kestrel's working folder besides its settings.
+    std::string leftovers() const {
+        std::string names;
+        for (const auto& entry : std::filesystem::directory_iterator(f.workFile("")))
+            if (entry.path().filename() != "kestrel.ini") names += entry.path().filename().string() + " ";
+        return names;
+    }
+
+    std::string database() const { return readFile(f.workFile("kestrel.dat")); }
+
+    FlightFixture f;
+};
+
+#ifndef _WIN32
+TEST_F(BuildFaults, KilledBuildsNeverLeaveAPartialDatabase) {
+    // The reference: one uninterrupted build, and how long it takes to put its file in place.
+    ChildProcess builder;
+    const auto begin = std::chrono::steady_clock::now();
+    ASSERT_TRUE(builder.start(builtProgram("kestrel"), buildArguments(), f.workFile("")));
+    while (!std::filesystem::exists(f.workFile("kestrel.dat")) &&
+           std::chrono::steady_clock::now() - begin < std::chrono::milliseconds(kTimeoutMs))
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    const auto written = std::chrono::steady_clock::now() - begin;
+    int code = -1;
+    ASSERT_TRUE(builder.waitForExit(kTimeoutMs, code));
+    ASSERT_EQ(code, 0) << builder.output() << builder.errorOutput();
+    const std::string reference = database();
+    ASSERT_EQ(reference.size(), 4u + 16u * 4u + 88u * kAirports);
+    EXPECT_EQ(leftovers(), "kestrel.dat ");
+
+    // Kill moments up to a quarter longer than the write took: a fifth of them after the file is in
+    // place, while the build's final display is still up.
+    const uint64_t windowUs =
+        std::chrono::duration_cast<std::chrono::microseconds>(written).count() * 5 / 4 + 1;
+    const char* given = std::getenv("KESTREL_CRASH_SEED");
+    const uint32_t seed =
+        given ? static_cast<uint32_t>(std::strtoul(given, nullptr, 10)) : std::random_device{}();
+    std::printf("crash seed %u (KESTREL_CRASH_SEED), kill window %llu us\n", seed,
+                static_cast<unsigned long long>(windowUs));
+    std::mt19937 random(seed);
+
+    int kills = 0, temporaryLeft = 0, loads = 0, rebuilds = 0, wrongLoads = 0, leftBehind = 0;
+    for (int round = 0; round < 100; ++round) {
+        // Now and then there is nothing to fall back on, as at the first start.
+        if (random() % 10 == 0) std::filesystem::remove(f.workFile("kestrel.dat"));
+        const uint64_t at = random() % windowUs;
+        ASSERT_TRUE(builder.start(builtProgram("kestrel"), buildArguments(), f.workFile("")));
+        std::this_thread::sleep_for(std::chrono::microseconds(at));
+        builder.kill();
+        ++kills;
+        temporaryLeft += std::filesystem::exists(f.workFile("kestrel.dat.tmp")) ? 1 : 0;
+
+        const std::string before = std::filesystem::exists(f.workFile("kestrel.dat")) ? database() : "";
+        const std::string out = start();
+        const std::string context = "round " + std::to_string(round) + ", killed at " + std::to_string(at) +
+                                    " us, seed " + std::to_string(seed) + "\n" + out;
+        if (out.find(kLoaded) != std::string::npos) {
+            ++loads;
+            if (before != reference) ++wrongLoads;
+            EXPECT_EQ(before, reference) << context;
+        } else {
+            ASSERT_NE(out.find(kImported), std::string::npos) << context;
+            ++rebuilds;
+            if (leftovers() != "kestrel.dat " || database() != reference) ++leftBehind;
+            EXPECT_EQ(leftovers(), "kestrel.dat ") << context;
+            EXPECT_EQ(database(), reference) << context;
+        }
+    }
+    std::printf(
+        "%d kills (%d left kestrel.dat.tmp): %d loads of a correct database, %d rebuilds, %d wrong "
+        "loads, %d builds that left another file or a different kestrel.dat\n",
+        kills, temporaryLeft, loads, rebuilds, wrongLoads, leftBehind);
+    EXPECT_EQ(wrongLoads, 0);
+    EXPECT_EQ(leftBehind, 0);
+}
+#endif
+
+TEST_F(BuildFaults, StartRebuildsATruncatedDatabase) {
+    ChildProcess builder;
+    ASSERT_TRUE(builder.start(builtProgram("kestrel"), buildArguments(), f.workFile("")));
+    int code = -1;
+    ASSERT_TRUE(builder.waitForExit(kTimeoutMs, code));
+    ASSERT_EQ(code, 0) << builder.output() << builder.errorOutput();
+    const std::string reference = database();
+
+    writeFile(f.workFile("kestrel.dat"), reference.substr(0, reference.size() / 2));
+    const std::string out = start();
+    EXPECT_NE(out.find(" is " + std::to_string(reference.size() / 2) +
+                       " bytes long, but 5000 airports and 3 scenery layers take " +
+                       std::to_string(reference.size()) + " bytes. It has to be rebuilt.\r\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find(kImported), std::string::npos) << out;
+    EXPECT_EQ(database(), reference);
+    EXPECT_EQ(leftovers(), "kestrel.dat ");
+}
+
+}  // namespace
