@@ -3,6 +3,7 @@
 // again and places the tower once the fault is over, and never places it anywhere but at the airport.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,11 @@ const Fault kFaults[] = {
     {"VanishedMidFlight", {"--exit-after", "8"}, 0, "IPC sendmessage failed all retries",
      "Cannot link to FSUIPC or WideClient", Recovery::startAnother},
 };
+
+// CTest shows the row's name, not its bytes.
+void PrintTo(const Fault& fault, std::ostream* out) {
+    *out << fault.name;
+}
 
 AirportDef towered(const std::string& ident, double lat) {
     AirportDef def;
