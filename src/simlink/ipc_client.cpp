@@ -90,7 +90,7 @@ bool fits(uint32_t header, uint32_t size) {
 
 IpcQueuedRecord& queueRecord(uint32_t kind, uint32_t offset, uint32_t size) {
     IpcQueuedRecord& record = ipcLink.queued[ipcLink.queuedCount++];
-    record = IpcQueuedRecord{queuedBytes(), kind, size, nullptr};
+    record = IpcQueuedRecord{queuedBytes(), kind, offset, size, nullptr};
     putU32(ipcLink.next, kind);
     putU32(ipcLink.next + 4, offset);
     putU32(ipcLink.next + 8, size);
@@ -100,23 +100,29 @@ IpcQueuedRecord& queueRecord(uint32_t kind, uint32_t offset, uint32_t size) {
 // Whether the server left every queued record as the client queued it. A block whose walk the server
 // cut short (an end marker, or an identifier it does not know, which is cleared) or whose record kinds
 // it changed did not carry out the request: its reads hold no data, so the exchange counts as failed
-// rather than handing zeros to the callers as values.
+// rather than handing zeros to the callers as values. A record whose offset or size came back changed
+// answers another request than the one queued (a shorter read leaves zeros in the rest of the data), so
+// it fails the exchange too.
 bool blockHonoured() {
     ByteView block{ipcLink.view, kIpcBlockSize};
     for (uint32_t i = 0; i < ipcLink.queuedCount; ++i) {
         const IpcQueuedRecord& record = ipcLink.queued[i];
-        uint32_t identifier = 0;
+        uint32_t identifier = 0, offset = 0, size = 0;
         if (!readU32(block, record.position, identifier)) return false;
-        if (identifier == record.kind) continue;
-        if (identifier != 0 && identifier != kIpcReadRecord && identifier != kIpcWriteRecord)
-            putU32(ipcLink.view + record.position, 0);
-        return false;
+        if (identifier != record.kind) {
+            if (identifier != 0 && identifier != kIpcReadRecord && identifier != kIpcWriteRecord)
+                putU32(ipcLink.view + record.position, 0);
+            return false;
+        }
+        if (!readU32(block, record.position + 4, offset) || !readU32(block, record.position + 8, size) ||
+            offset != record.offset || size != record.size)
+            return false;
     }
     return true;
 }
 
 // Copies the reads back to their callers from the client's own list: nothing the server writes into
-// sizes or reference fields changes what is copied or where.
+// the block's headers changes what is copied or where.
 void copyBack() {
     for (uint32_t i = 0; i < ipcLink.queuedCount; ++i) {
         const IpcQueuedRecord& record = ipcLink.queued[i];

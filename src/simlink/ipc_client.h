@@ -52,6 +52,7 @@ enum : uint32_t {
 struct IpcQueuedRecord {
     uint32_t position = 0;
     uint32_t kind = 0;  // kIpcReadRecord or kIpcWriteRecord
+    uint32_t offset = 0;
     uint32_t size = 0;
     void* destination = nullptr;
 };

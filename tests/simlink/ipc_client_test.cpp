@@ -335,7 +335,7 @@ struct ThreeReads {
     }
 };
 
-TEST_F(IpcClientTest, HostileServerCannotRedirectOrEnlargeTheCopyBack) {
+TEST_F(IpcClientTest, HostileServerCannotRedirectTheCopyBack) {
     openLink();
     struct {
         ThreeReads reads;
@@ -343,8 +343,7 @@ TEST_F(IpcClientTest, HostileServerCannotRedirectOrEnlargeTheCopyBack) {
     } memory;
     std::memset(memory.after, 0x77, sizeof memory.after);
     server->tamper = [](uint8_t* block) {
-        putU32(block + 8, 0x7000);         // first record now claims 28 KiB
-        putU32(block + 12, 3);             // and the third record's reference
+        putU32(block + 12, 3);             // the first record names the third record's buffer
         putU32(block + 20 + 12, 0xFFFF);   // a reference into nowhere
         std::memset(block + 16, 0xEE, 4);  // the first record's own data
     };
@@ -359,19 +358,23 @@ TEST_F(IpcClientTest, HostileServerCannotRedirectOrEnlargeTheCopyBack) {
         ASSERT_EQ(b, 0);
 }
 
-TEST_F(IpcClientTest, ABlockTheServerCutShortIsBadDataAndCopiesNothing) {
+TEST_F(IpcClientTest, ABlockTheServerCutShortOrChangedIsBadDataAndCopiesNothing) {
     struct Case {
-        uint32_t secondIdentifier;
-        uint32_t left;  // the identifier word afterwards
+        uint32_t at;  // a word of the second record's header
+        uint32_t value;
+        uint32_t left;  // the word afterwards
     } cases[] = {
-        {0, 0},       // an end marker in the middle of the request
-        {2, 2},       // a read turned into a write
-        {0x1234, 0},  // an unknown identifier is cleared
+        {20, 0, 0},            // an end marker in the middle of the request
+        {20, 2, 2},            // a read turned into a write
+        {20, 0x1234, 0},       // an unknown identifier is cleared
+        {24, 0x3304, 0x3304},  // another offset than the one asked for
+        {28, 2, 2},            // a shorter read
+        {28, 0x7000, 0x7000},  // a read claiming 28 KiB
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.secondIdentifier);
+        SCOPED_TRACE(testing::Message() << c.at << ": " << c.value);
         openLink();
-        server->tamper = [&](uint8_t* block) { putU32(block + 20, c.secondIdentifier); };
+        server->tamper = [&](uint8_t* block) { putU32(block + c.at, c.value); };
         ThreeReads reads;
         std::memset(reads.first, 0x55, sizeof reads.first);
         reads.queue();
@@ -381,7 +384,7 @@ TEST_F(IpcClientTest, ABlockTheServerCutShortIsBadDataAndCopiesNothing) {
         EXPECT_EQ(reads.first[3], 0x55);  // not even the records before the cut are copied
         EXPECT_EQ(reads.second[3], 0);
         EXPECT_EQ(reads.third[3], 0);
-        EXPECT_EQ(u32At(server->block, 20), c.left);
+        EXPECT_EQ(u32At(server->block, c.at), c.left);
         EXPECT_EQ(ipcLink.next, ipcLink.view);  // the queue is empty for the next exchange
         ipcClose();
     }

@@ -36,6 +36,7 @@ constexpr uint32_t kTowerAltitude = 0x0D60;
 constexpr uint32_t kTowerZoom = 0x8330;
 constexpr uint32_t kFsDir = 0x3E00;
 constexpr size_t kFsDirSize = 260;
+constexpr uint32_t kChangedSizeStep = 4096;  // how much larger a changed record size comes back
 
 constexpr long double kLatitudeUnitsPer90 = 42957189152768000.0L;
 constexpr long double kTwoTo64 = 18446744073709551616.0L;
@@ -437,7 +438,7 @@ bool Core::handle(uint8_t* block, size_t size, uint32_t& reply) {
         return false;
     }
     ++answered_;
-    if (options_.lateAfter >= 0 && messages_ > static_cast<uint64_t>(options_.lateAfter)) {
+    if (faulted(options_.lateAfter)) {
         std::snprintf(note, sizeof note, "msg %llu at %.3f s: answering late, in %u ms",
                       static_cast<unsigned long long>(messages_), time, options_.lateMs);
         if (options_.verbose && log_) log_(note);
@@ -460,6 +461,14 @@ bool Core::handle(uint8_t* block, size_t size, uint32_t& reply) {
         if (options_.verbose && log_) log_(note);
         return true;
     }
+    if (faulted(options_.garbageAfter)) {
+        fillWithGarbage(block, size, messages_);
+        reply = 1;
+        std::snprintf(note, sizeof note, "msg %llu at %.3f s: block filled with garbage",
+                      static_cast<unsigned long long>(messages_), time);
+        if (options_.verbose && log_) log_(note);
+        return true;
+    }
     if (!scenario_.rows.empty()) applyState(memory_, scenarioStateAt(scenario_, time, options_.interpolate));
     BlockResult result = processBlock(block, size, memory_);
     if (!result.accepted) {
@@ -477,7 +486,43 @@ bool Core::handle(uint8_t* block, size_t size, uint32_t& reply) {
     }
     std::string line = recordLine(messages_, time, result.writes);
     if (!line.empty() && record_) record_(line);
+    // The block was carried out; the header of its first record (at the start of the block) comes back
+    // changed.
+    const bool hasRecord = result.reads + result.writes.size() > 0;
+    if (hasRecord && faulted(options_.changeSizeAfter)) {
+        uint32_t recordSize = 0;
+        readU32(ByteView{block, size}, 8, recordSize);
+        putU32(block + 8, recordSize + kChangedSizeStep);
+        std::snprintf(note, sizeof note, "msg %llu at %.3f s: first record's size changed to %u",
+                      static_cast<unsigned long long>(messages_), time, recordSize + kChangedSizeStep);
+        if (options_.verbose && log_) log_(note);
+    }
+    if (hasRecord && faulted(options_.changeIdAfter)) {
+        uint32_t identifier = 0;
+        readU32(ByteView{block, size}, 0, identifier);
+        putU32(block, identifier == 1 ? 2 : 1);
+        std::snprintf(note, sizeof note, "msg %llu at %.3f s: first record's identifier changed to %u",
+                      static_cast<unsigned long long>(messages_), time, identifier == 1 ? 2u : 1u);
+        if (options_.verbose && log_) log_(note);
+    }
     return true;
+}
+
+bool Core::faulted(int64_t after) const {
+    if (after < 0 || messages_ <= static_cast<uint64_t>(after)) return false;
+    return options_.faultCount < 0 || messages_ - static_cast<uint64_t>(after) <=
+                                          static_cast<uint64_t>(options_.faultCount);
+}
+
+void fillWithGarbage(uint8_t* block, size_t size, uint64_t seed) {
+    // xorshift64*: the same garbage for the same message number, so a failing run can be replayed.
+    uint64_t state = seed * 0x9E3779B97F4A7C15ull + 1;
+    for (size_t i = 0; i < size; ++i) {
+        state ^= state >> 12;
+        state ^= state << 25;
+        state ^= state >> 27;
+        block[i] = static_cast<uint8_t>((state * 0x2545F4914F6CDD1Dull) >> 56);
+    }
 }
 
 }  // namespace sim

@@ -56,6 +56,9 @@ struct BlockResult {
 // identifier ends the walk like the end marker.
 BlockResult processBlock(uint8_t* block, size_t size, OffsetMemory& memory);
 
+// Fills the block with pseudo-random bytes that depend only on `seed`.
+void fillWithGarbage(uint8_t* block, size_t size, uint64_t seed);
+
 // True when the block is well formed and writes the tower view's position (0x0D50, 0x0D58 or 0x0D60).
 bool writesTowerPosition(uint8_t* block, size_t size);
 
@@ -115,6 +118,12 @@ struct Options {
     int64_t failTowerWrites = 0;  // refuse this many messages that write the tower position
     int64_t lateAfter = -1;       // answer the messages after this many only after lateMs; -1: never
     uint32_t lateMs = 2500;
+    // Faults on the reply, each hitting the messages after this many (-1: never): the first record's
+    // size comes back larger, its identifier swapped (read and write), or the whole block garbage.
+    int64_t changeSizeAfter = -1;
+    int64_t changeIdAfter = -1;
+    int64_t garbageAfter = -1;
+    int64_t faultCount = -1;  // how many messages each of the faults above hits; -1: all of them
     bool verbose = false;
     bool help = false;
 };
@@ -150,6 +159,9 @@ private:
     uint64_t messages_ = 0;
     uint64_t answered_ = 0;
     int64_t towerWritesFailed_ = 0;
+
+    // True when this message lies in the window of a fault that starts after `after` messages.
+    bool faulted(int64_t after) const;
 };
 
 }  // namespace sim

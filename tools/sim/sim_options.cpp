@@ -29,6 +29,13 @@ const char* const kUsage =
     "  --fail-tower-writes N refuse (answer 0) the first N messages that write the tower position\n"
     "  --late-after N        answer every message after the first N only after --late-ms\n"
     "  --late-ms MS          the delay of a late answer (default 2500, beyond the client's 2 s)\n"
+    "  --change-size-after N in every reply after the first N messages, the first record's size is\n"
+    "                        4096 larger\n"
+    "  --change-id-after N   in every reply after the first N, the first record's identifier is swapped\n"
+    "                        (a read comes back as a write, a write as a read)\n"
+    "  --garbage-after N     every block after the first N is filled with garbage and answered 1\n"
+    "  --fault-count M       each --late-after, --change-size-after, --change-id-after and\n"
+    "                        --garbage-after fault hits M messages, then clears (default: all)\n"
     "  --version-words I:S   words served at 0x3304 and 0x3308 (default 0x20000000:0xFADE0009)\n"
     "  --run-dir DIR         POSIX: directory of the socket (default $KESTREL_RUN_DIR, $XDG_RUNTIME_DIR,\n"
     "                        or the temporary directory)\n"
@@ -56,30 +63,49 @@ bool toUnsigned(const char* text, uint64_t maximum, uint64_t& value) {
     return true;
 }
 
+// The options that take a message count: each fault's start or budget.
+struct CountOption {
+    const char* name;
+    int64_t Options::*field;
+};
+constexpr CountOption kCountOptions[] = {
+    {"--stop-after", &Options::stopAfter},           {"--exit-after", &Options::exitAfter},
+    {"--fail-tower-writes", &Options::failTowerWrites}, {"--late-after", &Options::lateAfter},
+    {"--change-size-after", &Options::changeSizeAfter}, {"--change-id-after", &Options::changeIdAfter},
+    {"--garbage-after", &Options::garbageAfter},     {"--fault-count", &Options::faultCount},
+};
+constexpr uint64_t kMostMessages = 1u << 30;
+
 }  // namespace
 
 bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         auto flag = [&](const char* name) { return option == name; };
-        const char* value = nullptr;
+        const CountOption* count = nullptr;
+        for (const CountOption& candidate : kCountOptions)
+            if (flag(candidate.name)) count = &candidate;
+        bool needsValue = count != nullptr;
         for (const char* name : {"--scenario", "--record", "--fs-dir", "--class", "--speed", "--start",
-                                 "--reply", "--stop-after", "--exit-after", "--version-words", "--run-dir",
-                                 "--fail-tower-writes", "--late-after", "--late-ms"}) {
-            if (flag(name)) {
-                if (i + 1 >= argc) {
-                    error = option + " needs a value";
-                    return false;
-                }
-                value = argv[++i];
+                                 "--reply", "--version-words", "--run-dir", "--late-ms"})
+            needsValue = needsValue || flag(name);
+        const char* value = nullptr;
+        if (needsValue) {
+            if (i + 1 >= argc) {
+                error = option + " needs a value";
+                return false;
             }
+            value = argv[++i];
         }
         uint64_t number = 0;
         auto bad = [&]() {
             error = "bad value for " + option + ": " + value;
             return false;
         };
-        if (flag("--help")) {
+        if (count) {
+            if (!toUnsigned(value, kMostMessages, number)) return bad();
+            options.*(count->field) = static_cast<int64_t>(number);
+        } else if (flag("--help")) {
             options.help = true;
         } else if (flag("--interpolate")) {
             options.interpolate = true;
@@ -108,18 +134,6 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
         } else if (flag("--reply")) {
             if (!toUnsigned(value, 0xFFFFFFFFu, number)) return bad();
             options.reply = static_cast<uint32_t>(number);
-        } else if (flag("--stop-after")) {
-            if (!toUnsigned(value, 1u << 30, number)) return bad();
-            options.stopAfter = static_cast<int64_t>(number);
-        } else if (flag("--exit-after")) {
-            if (!toUnsigned(value, 1u << 30, number)) return bad();
-            options.exitAfter = static_cast<int64_t>(number);
-        } else if (flag("--fail-tower-writes")) {
-            if (!toUnsigned(value, 1u << 30, number)) return bad();
-            options.failTowerWrites = static_cast<int64_t>(number);
-        } else if (flag("--late-after")) {
-            if (!toUnsigned(value, 1u << 30, number)) return bad();
-            options.lateAfter = static_cast<int64_t>(number);
         } else if (flag("--late-ms")) {
             if (!toUnsigned(value, 600000, number)) return bad();
             options.lateMs = static_cast<uint32_t>(number);

@@ -281,6 +281,14 @@ TEST(Options, ReadsEveryOptionAndRefusesBadOnes) {
                                       "4",
                                       "--late-ms",
                                       "10",
+                                      "--change-size-after",
+                                      "6",
+                                      "--change-id-after",
+                                      "7",
+                                      "--garbage-after",
+                                      "8",
+                                      "--fault-count",
+                                      "9",
                                       "--verbose"};
     std::vector<char*> argv;
     for (std::string& w : words)
@@ -298,6 +306,10 @@ TEST(Options, ReadsEveryOptionAndRefusesBadOnes) {
     EXPECT_EQ(options.failTowerWrites, 2);
     EXPECT_EQ(options.lateAfter, 4);
     EXPECT_EQ(options.lateMs, 10u);
+    EXPECT_EQ(options.changeSizeAfter, 6);
+    EXPECT_EQ(options.changeIdAfter, 7);
+    EXPECT_EQ(options.garbageAfter, 8);
+    EXPECT_EQ(options.faultCount, 9);
     EXPECT_EQ(options.seed.interfaceVersion, 1u);
     EXPECT_EQ(options.seed.fsDir, "D:\\FS9");
 
@@ -305,6 +317,8 @@ TEST(Options, ReadsEveryOptionAndRefusesBadOnes) {
          std::vector<std::vector<std::string>>{{"--class", "OTHER"},
                                                {"--speed", "0"},
                                                {"--stop-after", "-1"},
+                                               {"--fault-count", "0x40000001"},
+                                               {"--garbage-after"},
                                                {"--version-words", "1"},
                                                {"--fs-dir", std::string(261, 'a')},
                                                {"--record"},
@@ -350,6 +364,45 @@ TEST(Core, FaultsAndTheEnd) {
     EXPECT_FALSE(core.finished());
     now = 2.6;  // 5.2 scenario seconds: past the last row
     EXPECT_TRUE(core.finished());
+}
+
+// Each reply fault hits the messages after its start for --fault-count messages, on a block carried out
+// (and recorded) as usual except for garbage.
+TEST(Core, ReplyFaultsHitTheirWindowThenClear) {
+    struct Case {
+        int64_t sim::Options::*fault;
+        uint32_t identifier, size;  // the first record's header in a faulted reply
+        bool recorded;
+    } cases[] = {
+        {&sim::Options::changeSizeAfter, 2, 8 + 4096, true},
+        {&sim::Options::changeIdAfter, 1, 8, true},
+        {&sim::Options::garbageAfter, 0, 0, false},  // 0: anything but the block as sent
+    };
+    for (const Case& c : cases) {
+        sim::Options options;
+        options.*c.fault = 1;
+        options.faultCount = 2;
+        std::vector<std::string> records;
+        sim::Core core(
+            options, sim::Scenario{}, [] { return 0.0; },
+            [&](const std::string& l) { records.push_back(l); }, nullptr);
+        std::vector<bool> hit;
+        for (int message = 1; message <= 4; ++message) {
+            BlockBuilder block;
+            block.write(0x0D60, std::vector<uint8_t>(8, 7)).word(0);
+            const std::vector<uint8_t> sent = block.bytes;
+            uint32_t reply = 0;
+            ASSERT_TRUE(core.handle(block.bytes.data(), block.bytes.size(), reply));
+            EXPECT_EQ(reply, 1u);
+            hit.push_back(block.bytes != sent);
+            if (c.identifier != 0 && block.bytes != sent) {
+                EXPECT_EQ(block.bytes[0], c.identifier);
+                EXPECT_EQ(block.bytes[8] | (block.bytes[9] << 8), static_cast<int>(c.size));
+            }
+        }
+        EXPECT_EQ(hit, (std::vector<bool>{false, true, true, false}));
+        EXPECT_EQ(records.size(), c.recorded ? 4u : 2u);
+    }
 }
 
 }  // namespace
