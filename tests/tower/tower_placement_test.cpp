@@ -11,7 +11,7 @@
 #include "airportdb/airport.h"
 #include "core/config.h"
 #include "core/core_state.h"
-#include "simlink/fake_transport.h"
+#include "fake_transport.h"
 #include "simlink/ipc_client.h"
 #include "simlink/sim_state.h"
 #include "support/log_capture.h"

@@ -1,5 +1,6 @@
 #include "sim_core.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -103,10 +104,11 @@ std::string jsonString(const uint8_t* bytes, size_t size) {
 
 std::string hexBytes(const std::vector<uint8_t>& data) {
     static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (uint8_t b : data) {
-        out += digits[b >> 4];
-        out += digits[b & 0xF];
+    // Sized once: a block's writes reach 32 KiB.
+    std::string out(2 * data.size(), '0');
+    for (size_t i = 0; i < data.size(); ++i) {
+        out[2 * i] = digits[data[i] >> 4];
+        out[2 * i + 1] = digits[data[i] & 0xF];
     }
     return out;
 }
@@ -133,10 +135,12 @@ bool OffsetMemory::write(uint32_t offset, const void* data, size_t size) {
 
 bool OffsetMemory::clientWrite(uint32_t offset, const uint8_t* data, size_t size) {
     if (!inMemory(offset, size)) return false;
-    for (size_t i = 0; i < size; ++i) {
-        size_t at = offset + i;
-        if (at < kInterfaceVersion || at >= kSimVersion + 4) bytes[at] = data[i];
-    }
+    // The parts before and after the version words, each in one copy.
+    const size_t end = offset + size;
+    const size_t before = std::min<size_t>(end, kInterfaceVersion);
+    if (offset < before) std::memcpy(bytes.data() + offset, data, before - offset);
+    const size_t after = std::max<size_t>(offset, kSimVersion + 4);
+    if (after < end) std::memcpy(bytes.data() + after, data + (after - offset), end - after);
     return true;
 }
 
@@ -484,8 +488,10 @@ bool Core::handle(uint8_t* block, size_t size, uint32_t& reply) {
                       static_cast<unsigned long long>(messages_), time, result.reads, result.writes.size());
         log_(note);
     }
-    std::string line = recordLine(messages_, time, result.writes);
-    if (!line.empty() && record_) record_(line);
+    if (record_) {
+        std::string line = recordLine(messages_, time, result.writes);
+        if (!line.empty()) record_(line);
+    }
     // The block was carried out; the header of its first record (at the start of the block) comes back
     // changed.
     const bool hasRecord = result.reads + result.writes.size() > 0;

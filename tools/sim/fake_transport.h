@@ -1,6 +1,6 @@
 // An in-process server behind the IPC client: the transport calls land here, and every message is
 // answered by kestrel-sim's own core against the fake's block. Tests configure failures and faults,
-// and read back what the client did.
+// and read back what the client did; the fuzz targets drive the client through it too.
 #pragma once
 
 #include <functional>
@@ -37,6 +37,7 @@ struct FakeServer {
     // "send", "sleep <ms>", "delete atom", "unmap", "close mapping".
     std::vector<std::string> calls;
     std::vector<std::string> records;  // the JSON lines the core recorded
+    bool recording = true;             // false: the core records nothing (and formats no line)
     int sends = 0;
     std::vector<uint32_t> timeouts;
 

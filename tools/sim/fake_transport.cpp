@@ -116,7 +116,9 @@ sim::Core& FakeServer::core() {
     if (!core_) {
         core_ = std::make_unique<sim::Core>(
             options, scenario, [this] { return time; },
-            [this](const std::string& line) { records.push_back(line); }, nullptr);
+            recording ? sim::Core::Sink([this](const std::string& line) { records.push_back(line); })
+                      : sim::Core::Sink(),
+            nullptr);
     }
     return *core_;
 }
