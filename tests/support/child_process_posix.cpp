@@ -8,15 +8,31 @@
 #include <mutex>
 #include <thread>
 
+#include <gtest/gtest.h>
+
 #include "support/child_process.h"
 
 struct ChildProcess::Impl {
     pid_t pid = -1;
     bool exited = false;
+    bool checked = false;
     int exitCode = -1;
     mutable std::mutex mutex;
     std::string out, err;
     std::thread outReader, errReader;
+
+    // A sanitized child (the native-asan suite) that found a fault fails the test even where the test
+    // does not look at its exit code, such as a simulator it only ends.
+    void failOnSanitizerReport() {
+        if (checked) return;
+        checked = true;
+        for (const char* marker : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer", ": runtime error: "}) {
+            if (err.find(marker) != std::string::npos) {
+                ADD_FAILURE() << "a child process reported a sanitizer finding:\n" << err;
+                return;
+            }
+        }
+    }
 
     void readInto(int fd, std::string* target) {
         char buffer[4096];
@@ -46,6 +62,7 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
     if (impl_->errReader.joinable()) impl_->errReader.join();
     impl_->pid = -1;
     impl_->exited = false;
+    impl_->checked = false;
     impl_->exitCode = -1;
     impl_->out.clear();
     impl_->err.clear();
@@ -102,6 +119,7 @@ bool ChildProcess::waitForExit(int timeoutMs, int& exitCode) {
     // Let the readers drain what the child wrote before it ended.
     if (impl_->outReader.joinable()) impl_->outReader.join();
     if (impl_->errReader.joinable()) impl_->errReader.join();
+    impl_->failOnSanitizerReport();
     exitCode = impl_->exitCode;
     return true;
 }
