@@ -102,3 +102,26 @@ double recordField(const std::string& line, const std::string& key) {
     if (at == std::string::npos) return std::nan("");
     return std::strtod(line.c_str() + at + key.size() + 3, nullptr);
 }
+
+sceneryw::AirportDef toweredAirport(const std::string& ident, const std::string& name, double lat, double mhz) {
+    sceneryw::AirportDef def;
+    def.ident = ident;
+    def.name = name;
+    def.latitude = lat;
+    def.longitude = 8.0;
+    def.elevationM = 400;
+    def.frequencies.push_back(sceneryw::Frequency{mhz, sceneryw::kComTower, ""});
+    return def;
+}
+
+sceneryw::LibraryDef oneFileLibrary(const std::vector<sceneryw::AirportDef>& airports) {
+    sceneryw::AreaDef area;
+    area.local = "Scenery\\Test";
+    area.layer = 10;
+    area.files.resize(1);
+    area.files[0].name = "AIRPORTS";
+    area.files[0].airports = airports;
+    sceneryw::LibraryDef library;
+    library.areas.push_back(area);
+    return library;
+}

@@ -48,3 +48,8 @@ private:
 
 // A number field of a recorded JSON line; NaN when the line has none.
 double recordField(const std::string& line, const std::string& key);
+
+// A towered airport on the meridian 8 E, 400 m up, with one tower frequency.
+sceneryw::AirportDef toweredAirport(const std::string& ident, const std::string& name, double lat, double mhz);
+// A library of one area (layer 10) with one BGL file holding `airports`.
+sceneryw::LibraryDef oneFileLibrary(const std::vector<sceneryw::AirportDef>& airports);

@@ -18,31 +18,13 @@ constexpr int kTimeoutMs = 90000;
 constexpr const char* kAtAlpha =
     "0,47.01,8.0,500,121.00,121.00,0x80,1,0,0\n600,47.01,8.0,500,121.00,121.00,0x80,1,0,0\n";
 
-AirportDef towered(const std::string& ident, const std::string& name, double lat, double mhz) {
-    AirportDef def;
-    def.ident = ident;
-    def.name = name;
-    def.latitude = lat;
-    def.longitude = 8.0;
-    def.elevationM = 400;
-    def.frequencies.push_back(Frequency{mhz, kComTower, ""});
-    return def;
-}
-
 // Four airports on the meridian 8 E: Alpha at 47.00 N, Bravo 6 nm north of it, Charlie 33 nm north,
 // Delta far away.
 LibraryDef fourAirports() {
-    AreaDef area;
-    area.local = "Scenery\\Test";
-    area.layer = 10;
-    area.files.resize(1);
-    area.files[0].name = "AIRPORTS";
-    area.files[0].airports = {
-        towered("AAAA", "Alpha Field", 47.00, 118.10), towered("BBBB", "Bravo", 47.10, 119.20),
-        towered("CCCC", "Charlie", 47.55, 120.30), towered("DDDD", "Delta", 48.30, 121.40)};
-    LibraryDef library;
-    library.areas.push_back(area);
-    return library;
+    return oneFileLibrary({toweredAirport("AAAA", "Alpha Field", 47.00, 118.10),
+                           toweredAirport("BBBB", "Bravo", 47.10, 119.20),
+                           toweredAirport("CCCC", "Charlie", 47.55, 120.30),
+                           toweredAirport("DDDD", "Delta", 48.30, 121.40)});
 }
 
 class FlightTest : public ::testing::Test {

@@ -55,29 +55,10 @@ void PrintTo(const Fault& fault, std::ostream* out) {
     *out << fault.name;
 }
 
-AirportDef towered(const std::string& ident, double lat) {
-    AirportDef def;
-    def.ident = ident;
-    def.name = ident;
-    def.latitude = lat;
-    def.longitude = 8.0;
-    def.elevationM = 400;
-    def.frequencies.push_back(Frequency{118.10, kComTower, ""});
-    return def;
-}
-
 // Alpha, 0.6 nm south of the aircraft, and Bravo 6 nm north of Alpha: a position read wrongly may pick
 // either, or none.
 LibraryDef twoAirports() {
-    AreaDef area;
-    area.local = "Scenery\\Test";
-    area.layer = 10;
-    area.files.resize(1);
-    area.files[0].name = "AIRPORTS";
-    area.files[0].airports = {towered("AAAA", 47.00), towered("BBBB", 47.10)};
-    LibraryDef library;
-    library.areas.push_back(area);
-    return library;
+    return oneFileLibrary({toweredAirport("AAAA", "AAAA", 47.00, 118.10), toweredAirport("BBBB", "BBBB", 47.10, 118.10)});
 }
 
 class HostileServerTest : public ::testing::TestWithParam<Fault> {};
