@@ -54,6 +54,13 @@ wine_loader() {
     if [ "$machine" = 014c ]; then echo /usr/lib/wine/wine; else echo "$KESTREL_WINE"; fi
 }
 
+# 0 when this machine runs 32-bit x86 programs, as Wine's 32-bit half (the loader of 32-bit Windows
+# programs) is one. Some kernels, such as a virtual machine's without a 32-bit user mode, refuse them
+# with "Exec format error" although the packages install.
+wine_runs_x86() {
+    /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
 wine_env_stop() {
     if [ -n "${WINEPREFIX:-}" ]; then
         "$KESTREL_WINESERVER" -k >/dev/null 2>&1 || true

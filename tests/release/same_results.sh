@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
 # The native, 64-bit and 32-bit Windows builds compute the same results. Each runs kestrel against its
 # own kestrel-sim over one generated library (the sample region and an area of single-runway airports
-# whose tower is moved off the runway, at many latitudes) along the same flight: all three must write
+# whose tower is moved off the runway, at many latitudes) along the same flight: all must write
 # the same kestrel.dat bytes and the same tower positions and texts. Then the 32-bit and the native
 # build start with the file the 64-bit build wrote: they load it, leave it as it is, and place the same
 # tower. The Windows builds run side by side, each under Wine with its own prefix and display.
-# Usage: same_results.sh NATIVE-BIN X64-BIN X86-BIN SAMPLE-CSV
+# Usage: same_results.sh NATIVE-BIN X64-BIN X86-BIN SAMPLE-CSV   (X86-BIN "-": compare the other two)
 set -u
 native=$(cd "$1" && pwd)
 x64=$(cd "$2" && pwd)
-x86=$(cd "$3" && pwd)
+others=(native)  # the builds checked against win64's results
+declare -A bins=([native]=$native [win64]=$x64)
+if [ "$3" != - ]; then
+    bins[win32]=$(cd "$3" && pwd)
+    others+=(win32)
+fi
 sample=$(cd "$(dirname "$4")" && pwd)/$(basename "$4")
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/session.sh"
@@ -79,30 +84,34 @@ check() {
     if eval "$2"; then echo "same: $1"; else echo "FAIL: $1"; status=1; fi
 }
 
-run native "$native" "$work/flight.csv" >"$work/native.txt" 2>&1 &
-run win64 "$x64" "$work/flight.csv" >"$work/win64.txt" 2>&1 &
-run win32 "$x86" "$work/flight.csv" >"$work/win32.txt" 2>&1 &
+for name in win64 "${others[@]}"; do
+    run "$name" "${bins[$name]}" "$work/flight.csv" >"$work/$name.txt" 2>&1 &
+done
 failed=0
 for job in $(jobs -p); do wait "$job" || failed=1; done
-cat "$work/native.txt" "$work/win64.txt" "$work/win32.txt"
+for name in win64 "${others[@]}"; do cat "$work/$name.txt"; done
 [ "$failed" -eq 0 ] || exit 1
 
 db=$work/win64/kestrel/kestrel.dat
-check "kestrel.dat from native, win64 and win32 ($(stat -c %s "$db") bytes, md5 $(md5sum <"$db" | cut -c1-32))" \
-    'cmp "$db" "$work/native/kestrel/kestrel.dat" && cmp "$db" "$work/win32/kestrel/kestrel.dat"'
-check "tower writes of native, win64 and win32 ($(grep -c towerLat "$work/win64/towers.txt") positions, $(grep -c text "$work/win64/towers.txt") texts)" \
-    'cmp "$work/win64/towers.txt" "$work/native/towers.txt" && cmp "$work/win64/towers.txt" "$work/win32/towers.txt"'
+for name in "${others[@]}"; do
+    check "kestrel.dat from $name and win64 ($(stat -c %s "$db") bytes, md5 $(md5sum <"$db" | cut -c1-32))" \
+        'cmp "$db" "$work/$name/kestrel/kestrel.dat"'
+    check "tower writes of $name and win64 ($(grep -c towerLat "$work/win64/towers.txt") positions, $(grep -c text "$work/win64/towers.txt") texts)" \
+        'cmp "$work/win64/towers.txt" "$work/$name/towers.txt"'
+done
 
-run win32-loads-win64 "$x86" "$work/parked.csv" "$db" >"$work/feed32.txt" 2>&1 &
-run native-loads-win64 "$native" "$work/parked.csv" "$db" >"$work/feednative.txt" 2>&1 &
+for name in "${others[@]}"; do
+    run "$name-loads-win64" "${bins[$name]}" "$work/parked.csv" "$db" >"$work/feed-$name.txt" 2>&1 &
+done
 failed=0
 for job in $(jobs -p); do wait "$job" || failed=1; done
-cat "$work/feed32.txt" "$work/feednative.txt"
+for name in "${others[@]}"; do cat "$work/feed-$name.txt"; done
 [ "$failed" -eq 0 ] || exit 1
-for name in win32-loads-win64 native-loads-win64; do
-    check "$name: loaded the win64 kestrel.dat, left it unchanged, placed the same first tower" \
-        'grep -q "Successfully loaded" "$work/$name/out.txt" && cmp "$db" "$work/$name/kestrel/kestrel.dat" &&
-         [ "$(head -2 "$work/$name/towers.txt")" = "$(head -2 "$work/win64/towers.txt")" ]'
+for name in "${others[@]}"; do
+    check "$name-loads-win64: loaded the win64 kestrel.dat, left it unchanged, placed the same first tower" \
+        'grep -q "Successfully loaded" "$work/$name-loads-win64/out.txt" && cmp "$db" "$work/$name-loads-win64/kestrel/kestrel.dat" &&
+         [ "$(head -2 "$work/$name-loads-win64/towers.txt")" = "$(head -2 "$work/win64/towers.txt")" ]'
 done
-[ "$status" -eq 0 ] && echo "PASS: native, win64 and win32 builds give the same results"
+names=$(printf ' and %s' "${others[@]}")
+[ "$status" -eq 0 ] && echo "PASS: win64${names} builds give the same results"
 exit "$status"
