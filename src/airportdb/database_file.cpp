@@ -213,6 +213,11 @@ void finishDatabaseFile(uint32_t recordCount) {
         return;
     }
     if (!writeHeaderWord(kDatabaseHeaderWord | recordCount)) return;
+    // On disk before the rename: after a power loss the name then holds the old file or the whole new one.
+    if (!platformFlushFile(databaseFile.databaseHandle)) {
+        abandonWrite("flushing");
+        return;
+    }
     platformCloseHandle(databaseFile.databaseHandle);
     databaseFile.databaseHandle = kInvalidHandle;
     // The platform waits a moment for another program that holds either file open; past that the

@@ -30,6 +30,12 @@ int platformWriteFile(PlatformHandle file, const void* buffer, uint32_t size, ui
 using PlatformWriteLimit = uint32_t (*)(PlatformHandle file, uint32_t size);
 void platformSetWriteLimit(PlatformWriteLimit limit);
 
+// Writes what the system still holds of the file out to the disk (fsync, FlushFileBuffers), so that
+// a file renamed into place after it cannot be found empty or half written after a power loss.
+// Returns 1 on success, also on a file system that has no such flush (a RAM disk, some network
+// redirectors), where the data is as safe as that file system makes it.
+int platformFlushFile(PlatformHandle file);
+
 // Moves the file position back to the first byte. Returns 1 on success.
 int platformRewindFile(PlatformHandle file);
 

@@ -12,7 +12,7 @@
 
 namespace {
 
-TEST(FileIo, WriteRewindPatchAndReadBack) {
+TEST(FileIo, WriteRewindPatchFlushAndReadBack) {
     TempDir dir;
     std::string path = dir.file("data.bin");
     PlatformHandle out = platformCreateFileForWriting(path.c_str());
@@ -22,6 +22,7 @@ TEST(FileIo, WriteRewindPatchAndReadBack) {
     EXPECT_EQ(written, 10u);
     ASSERT_EQ(platformRewindFile(out), 1);
     ASSERT_EQ(platformWriteFile(out, "WXYZ", 4, &written), 1);
+    EXPECT_EQ(platformFlushFile(out), 1);
     platformCloseHandle(out);
 
     PlatformHandle in = platformOpenFileForReading(path.c_str());

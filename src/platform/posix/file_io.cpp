@@ -63,6 +63,10 @@ int platformWriteFile(PlatformHandle file, const void* buffer, uint32_t size, ui
     return 0;
 }
 
+int platformFlushFile(PlatformHandle file) {
+    return ::fsync(static_cast<int>(file)) == 0 || errno == EINVAL || errno == EROFS ? 1 : 0;
+}
+
 int platformRewindFile(PlatformHandle file) {
     return lseek(static_cast<int>(file), 0, SEEK_SET) == 0 ? 1 : 0;
 }
@@ -84,6 +88,7 @@ int platformDeleteFile(const char* path) {
 
 PlatformHandle platformOpenFileForReading(const char* path) {
     // Non-blocking, so that a FIFO or a device named in a scenery file cannot hold the open forever.
+    // The flag stays: reads of a regular file, the only kind kept, never wait and never stop short.
     int fd = ::open(nativePath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return kInvalidHandle;
     struct stat info;
@@ -94,10 +99,6 @@ PlatformHandle platformOpenFileForReading(const char* path) {
         error = EISDIR;  // Windows refuses to open a folder as a file
     else if (!S_ISREG(info.st_mode))
         error = ENOENT;  // a FIFO, socket or device is no file to read: it counts as missing
-    if (error == 0) {
-        int flags = ::fcntl(fd, F_GETFL);
-        if (flags == -1 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1) error = errno;
-    }
     if (error != 0) {
         ::close(fd);
         errno = error;

@@ -9,6 +9,13 @@
 #include "platform/platform.h"
 #include "platform/posix/native_path.h"
 
+namespace {
+// Beyond this size the kernel is told that a file is read front to back; below it its own read-ahead
+// covers the file, and the advice would only cost two system calls per file (most BGL files are a
+// few kilobytes).
+constexpr size_t kAdviseBeyondBytes = 128 * 1024;
+}  // namespace
+
 // A POSIX file has no separate mapping object; the mapping handle is a second descriptor of the same
 // file, so the Windows sequence (open, create mapping, map view, unmap, close both) carries over.
 
@@ -35,8 +42,12 @@ const uint8_t* platformMapReadOnlyView(PlatformHandle /*file*/, PlatformHandle m
     size_t size = static_cast<size_t>(info.st_size);
     void* view = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
     if (view == MAP_FAILED) return nullptr;
-    // Scenery and index files are read front to back once.
-    ::madvise(view, size, MADV_SEQUENTIAL | MADV_WILLNEED);
+    // Scenery and index files are read front to back once (the advice values are not flags: one
+    // call each).
+    if (size > kAdviseBeyondBytes) {
+        ::madvise(view, size, MADV_SEQUENTIAL);
+        ::madvise(view, size, MADV_WILLNEED);
+    }
     length = size;
     return static_cast<const uint8_t*>(view);
 }

@@ -49,6 +49,10 @@ int platformWriteFile(PlatformHandle file, const void* buffer, uint32_t size, ui
     return ok ? 1 : 0;
 }
 
+int platformFlushFile(PlatformHandle file) {
+    return FlushFileBuffers(toHandle(file)) || GetLastError() == ERROR_INVALID_FUNCTION ? 1 : 0;
+}
+
 int platformRewindFile(PlatformHandle file) {
     return SetFilePointer(toHandle(file), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ? 0 : 1;
 }
