@@ -188,8 +188,8 @@ void releaseIndexedAirports() {
         delete airport;
 }
 
-void buildAndRelease() {
-    quietLog();
+void buildAndRelease(int32_t logLevel) {
+    quietLog(logLevel);
     buildDatabase();
     // Every airport a build makes enters the spatial index before the table, so after the build the
     // index holds them all.

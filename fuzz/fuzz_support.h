@@ -46,9 +46,9 @@ void setUpOneAreaLibrary(const std::string& sceneryDat);
 // The native path of the area's layer index.
 std::string layerIndexPath();
 
-// One build as the program runs it (buildDatabase over the library read by setUpOneAreaLibrary), then
-// everything it left freed and reset, as at the next start.
-void buildAndRelease();
+// One build as the program runs it (buildDatabase over the library read by setUpOneAreaLibrary), with
+// log lines formatted up to `logLevel`, then everything it left freed and reset, as at the next start.
+void buildAndRelease(int32_t logLevel = 5);
 
 // Deletes every airport in the spatial index (each stands in it twice) and empties the index.
 void releaseIndexedAirports();
