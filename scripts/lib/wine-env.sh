@@ -4,8 +4,10 @@
 #   wine_env_stop             ends the wineserver and the display
 #   wine_loader <program>     the Wine loader for a program's bitness (the prefixes are 64-bit ones,
 #                             which run 32-bit programs too, as 64-bit Windows does)
+#   wine_runs_x86             0 when this machine can run Wine's 32-bit loader
 
 KESTREL_WINE=/usr/lib/wine/wine64
+KESTREL_WINE32=/usr/lib/wine/wine
 KESTREL_WINESERVER=/usr/lib/wine/wineserver
 _wine_env_xvfb_pid=
 
@@ -51,14 +53,14 @@ wine_loader() {
     local header machine
     header=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ')
     machine=$(od -An -tx2 -j$((${header:-0} + 4)) -N2 "$1" 2>/dev/null | tr -d ' ')
-    if [ "$machine" = 014c ]; then echo /usr/lib/wine/wine; else echo "$KESTREL_WINE"; fi
+    if [ "$machine" = 014c ]; then echo "$KESTREL_WINE32"; else echo "$KESTREL_WINE"; fi
 }
 
 # 0 when this machine runs 32-bit x86 programs, as Wine's 32-bit half (the loader of 32-bit Windows
 # programs) is one. Some kernels, such as a virtual machine's without a 32-bit user mode, refuse them
 # with "Exec format error" although the packages install.
 wine_runs_x86() {
-    /usr/lib/wine/wine --version >/dev/null 2>&1
+    "$KESTREL_WINE32" --version >/dev/null 2>&1
 }
 
 wine_env_stop() {
