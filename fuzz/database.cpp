@@ -12,7 +12,7 @@
 #include <string>
 
 #include "airportdb/database_file.h"
-#include "core/offline_database.h"
+#include "app/offline_database.h"
 #include "fuzz_support.h"
 #include "scenery/scenery_library.h"
 #include "tower/spatial_index.h"

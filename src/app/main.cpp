@@ -1,6 +1,6 @@
 #include <cfloat>
 
-#include "core/entry.h"
+#include "app/entry.h"
 
 // Every build computes the same bits (kestrel.dat, tower positions) only when expressions are evaluated
 // in the precision the code names, never in wider registers: on 32-bit x86 the build selects SSE2.

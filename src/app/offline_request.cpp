@@ -1,4 +1,4 @@
-#include "core/offline_request.h"
+#include "app/offline_request.h"
 
 #include <cmath>
 #include <cstdio>
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/log.h"
-#include "core/offline_table.h"
+#include "app/offline_table.h"
 #include "platform/platform.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "core/offline_database.h"
+#include "app/offline_database.h"
 
 #include <charconv>
 #include <cstring>
@@ -8,7 +8,7 @@
 #include "core/config.h"
 #include "core/core_state.h"
 #include "core/log.h"
-#include "core/run.h"
+#include "app/run.h"
 #include "platform/platform.h"
 #include "scenery/scenery_library.h"
 #include "simlink/base_dir.h"

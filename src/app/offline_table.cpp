@@ -1,4 +1,4 @@
-#include "core/offline_table.h"
+#include "app/offline_table.h"
 
 #include <algorithm>
 #include <charconv>

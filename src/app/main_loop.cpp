@@ -1,4 +1,4 @@
-#include "core/main_loop.h"
+#include "app/main_loop.h"
 
 #include <limits>
 

@@ -1,12 +1,12 @@
-#include "core/entry.h"
+#include "app/entry.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "core/core_state.h"
 #include "core/log.h"
-#include "core/offline_request.h"
-#include "core/run.h"
+#include "app/offline_request.h"
+#include "app/run.h"
 #include "kestrel_version.h"
 #include "platform/platform.h"
 

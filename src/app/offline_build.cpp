@@ -3,10 +3,10 @@
 #include "airportdb/database_build.h"
 #include "airportdb/database_file.h"
 #include "core/core_state.h"
-#include "core/offline_database.h"
-#include "core/offline_request.h"
-#include "core/offline_table.h"
-#include "core/run.h"
+#include "app/offline_database.h"
+#include "app/offline_request.h"
+#include "app/offline_table.h"
+#include "app/run.h"
 
 int buildOffline(const OfflineRequest& request, std::string& out, std::string& reason) {
     if (int code = prepareOfflineSettings(request, reason)) return code;

@@ -1,4 +1,4 @@
-#include "core/run.h"
+#include "app/run.h"
 
 #include <cstdio>
 
@@ -6,7 +6,7 @@
 #include "core/config.h"
 #include "core/core_state.h"
 #include "core/log.h"
-#include "core/main_loop.h"
+#include "app/main_loop.h"
 #include "platform/platform.h"
 #include "simlink/base_dir.h"
 #include "simlink/ipc_client.h"

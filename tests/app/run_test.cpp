@@ -7,7 +7,7 @@
 
 #include "core/core_state.h"
 #include "core/progress.h"
-#include "core/run.h"
+#include "app/run.h"
 #include "fake_transport.h"
 #include "scenery_writer.h"
 #include "simlink/base_dir.h"

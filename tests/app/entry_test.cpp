@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "core/core_state.h"
-#include "core/entry.h"
+#include "app/entry.h"
 #include "core/log.h"
-#include "core/run.h"
+#include "app/run.h"
 #include "platform/platform.h"
 #include "kestrel_version.h"
 #include "support/log_capture.h"

@@ -7,8 +7,8 @@
 
 #include "core/config.h"
 #include "core/core_state.h"
-#include "core/main_loop.h"
-#include "core/run.h"
+#include "app/main_loop.h"
+#include "app/run.h"
 #include "platform/platform.h"
 #include "support/log_capture.h"
 #include "tower/tower_placement.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/main_loop.h"
-#include "core/offline_request.h"
+#include "app/main_loop.h"
+#include "app/offline_request.h"
 #include "platform/platform.h"
 #include "scenery/import_fixtures.h"
 #include "support/log_capture.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/offline_request.h"
+#include "app/offline_request.h"
 
 struct Airport;
 

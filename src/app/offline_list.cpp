@@ -5,9 +5,9 @@
 #include "airportdb/airport.h"
 #include "airportdb/tower_synthesis.h"
 #include "core/core_state.h"
-#include "core/offline_database.h"
-#include "core/offline_request.h"
-#include "core/offline_table.h"
+#include "app/offline_database.h"
+#include "app/offline_request.h"
+#include "app/offline_table.h"
 #include "tower/conversions.h"
 
 namespace {
