@@ -443,6 +443,8 @@ TEST_F(DeleteAirportTest, FrequencyDeletionClosesTheGap) {
     fillSlots();
     DeleteAirportFields last;
     last.frequencies = {towerEntry(118.7)};
+    // The entries between the runway keys and the frequencies are stepped over, never read as either.
+    last.stepped = {towerEntry(118.0), towerEntry(118.1)};
     apply(last);
     EXPECT_EQ(slots(target), (std::vector<uint16_t>{1000, 1100, 1200, 1300, 1400, 1500, 1600, 0}));
 
