@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "core/core_state.h"
 #include "core/log.h"
@@ -22,10 +23,10 @@ constexpr const char* kUsage =
     "\r\n"
     "Moves the simulator's tower view to the tower of the airport you are talking to.\r\n"
     "\r\n"
-    "  AIRPORT    identifier of an airport to trace (at most 7 characters). The airport\r\n"
-    "             database is then built from the scenery and not cached, and every step\r\n"
-    "             that touches that airport is printed.\r\n"
-    "  --help     show this text\r\n"
+    "  AIRPORT    identifier of an airport to trace (1 to 5 letters and digits). The\r\n"
+    "             airport database is then built from the scenery and not cached, and\r\n"
+    "             every step that touches that airport is printed.\r\n"
+    "  --help     show this text (also -h, -? and /?)\r\n"
     "  --version  show the version\r\n"
     "\r\n"
     "Without the simulator:\r\n"
@@ -57,13 +58,38 @@ void printUsage() {
     }
 }
 
+bool isHelpRequest(const char* argument) {
+    for (const char* help : {"--help", "-h", "-?", "/?"})
+        if (std::strcmp(argument, help) == 0) return true;
+    return false;
+}
+
 }  // namespace
 
+int isAirportIdentifier(const char* text) {
+    size_t length = 0;
+    for (; text[length] != '\0'; ++length) {
+        const char c = text[length];
+        const bool letterOrDigit = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+        if (!letterOrDigit || length == kAirportIdentifierMax) return 0;
+    }
+    return length > 0 ? 1 : 0;
+}
+
 int handleOptions(int argc, char** argv) {
-    if (argc < 2 || argv[1][0] != '-') return -1;
-    if (std::strcmp(argv[1], "--help") == 0) {
+    if (argc < 2) return -1;
+    if (isHelpRequest(argv[1])) {
         printUsage();
         return 0;
+    }
+    if (argv[1][0] != '-') {
+        if (isAirportIdentifier(argv[1])) return -1;
+        // A dropped file, a stale shortcut argument or another program's option: tracing it would find no
+        // airport and rebuild the database at every start without storing it.
+        printReason(std::string("\"") + argv[1] +
+                        "\" is not an airport identifier to trace (1 to 5 letters and digits)",
+                    kOfflineUsage);
+        return kOfflineUsage;
     }
     if (std::strcmp(argv[1], "--version") == 0) {
         std::fputs("kestrel " KESTREL_VERSION "\r\n", stdout);
@@ -73,9 +99,8 @@ int handleOptions(int argc, char** argv) {
 }
 
 void takeDebugAirport(int argc, char** argv) {
-    if (argc < 2) return;
-    std::strncpy(core.debugAirport, argv[1], 7);
-    core.debugAirport[7] = '\0';
+    if (argc < 2 || !isAirportIdentifier(argv[1])) return;
+    std::snprintf(core.debugAirport, sizeof core.debugAirport, "%s", argv[1]);
     logMessage(0, "Debugging airport: %s", core.debugAirport);
 }
 

@@ -1,12 +1,20 @@
 // The console entry point: options, the airport to trace, then the run sequence.
 #pragma once
 
-// Handles an option in the first argument: --help, --version, or the options without the simulator
-// (offline_request.h), which refuse anything they do not know. Returns the exit code when the program
-// must end here, or -1 to go on.
+#include <cstddef>
+
+// Handles the first argument: --help (or -h, -?, /?), --version, the options without the simulator
+// (offline_request.h), which refuse anything they do not know, and refuses anything else that is not an
+// airport identifier. Returns the exit code when the program must end here, or -1 to go on.
 int handleOptions(int argc, char** argv);
 
-// Takes the airport to trace from the first argument: at most its first 7 characters.
+// The longest airport identifier the scenery can hold.
+constexpr size_t kAirportIdentifierMax = 5;
+
+// 1 when `text` can name an airport: 1 to kAirportIdentifierMax letters and digits, else 0.
+int isAirportIdentifier(const char* text);
+
+// Takes the airport to trace from the first argument when it is an airport identifier.
 void takeDebugAirport(int argc, char** argv);
 
 // Everything main() does; returns the process exit code.

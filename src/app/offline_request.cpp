@@ -158,10 +158,12 @@ int offlineMain(int argc, char** argv) {
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
     std::fflush(stdout);
-    if (!reason.empty()) {
-        std::fprintf(stderr, "kestrel: %s%s%s", oneLine(reason).c_str(),
-                     code == kOfflineUsage ? " (kestrel --help lists the options)" : "", kPlatformLineEnd);
-        std::fflush(stderr);
-    }
+    if (!reason.empty()) printReason(reason, code);
     return code;
+}
+
+void printReason(const std::string& reason, int code) {
+    std::fprintf(stderr, "kestrel: %s%s%s", oneLine(reason).c_str(),
+                 code == kOfflineUsage ? " (kestrel --help lists the options)" : "", kPlatformLineEnd);
+    std::fflush(stderr);
 }

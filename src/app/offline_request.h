@@ -37,6 +37,10 @@ int runOfflineRequest(const OfflineRequest& request, std::string& out, std::stri
 // and --at, and writes `out` to stdout and the reason to stderr. Returns the exit code.
 int offlineMain(int argc, char** argv);
 
+// Writes a refusal to stderr as one line, "kestrel: " in front; a usage error (kOfflineUsage) points to
+// --help.
+void printReason(const std::string& reason, int code);
+
 // The three options (offline_build.cpp, offline_list.cpp, offline_at.cpp).
 int buildOffline(const OfflineRequest& request, std::string& out, std::string& reason);
 int listOffline(const OfflineRequest& request, std::string& out, std::string& reason);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "core/core_state.h"
 #include "app/entry.h"
 #include "core/log.h"
@@ -16,16 +18,35 @@ protected:
     void TearDown() override { core = CoreState{}; }
 };
 
-TEST_F(EntryTest, ArgumentIsCutToSevenCharacters) {
-    LogCapture log(0);
-    char program[] = "kestrel", airport[] = "ABCDEFGHIJ";
-    char* argv[] = {program, airport, nullptr};
-    takeDebugAirport(2, argv);
-    EXPECT_STREQ(core.debugAirport, "ABCDEFG");
-    EXPECT_EQ(core.debugAirport[7], '\0');
-    EXPECT_EQ(log.text(), "Debugging airport: ABCDEFG\r\n");
-    EXPECT_EQ(isDebugAirportSet(), 1);
-    EXPECT_EQ(isDebugAirport("ABCDEFGHIJ"), 0);  // longer identifiers never match the cut text
+TEST_F(EntryTest, OnlyAnAirportIdentifierStartsATrace) {
+    struct Case {
+        const char* argument;
+        int exitCode;  // -1: the start goes on
+        const char* traced;
+    };
+    for (const Case& c : {Case{"LSZH", -1, "LSZH"}, Case{"k1", -1, "k1"}, Case{"ABCDE", -1, "ABCDE"},
+                          Case{"ABCDEF", 2, ""}, Case{"/x", 2, ""}, Case{"C:\\FS9\\x.bgl", 2, ""},
+                          Case{"LS ZH", 2, ""}, Case{"", 2, ""}}) {
+        core = CoreState{};
+        char program[] = "kestrel";
+        std::string argument = c.argument;
+        char* argv[] = {program, argument.data(), nullptr};
+        LogCapture log(0);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(handleOptions(2, argv), c.exitCode) << c.argument;
+        const std::string refusal = testing::internal::GetCapturedStderr();
+        if (c.exitCode == -1) takeDebugAirport(2, argv);
+        EXPECT_STREQ(core.debugAirport, c.traced) << c.argument;
+        if (c.exitCode == -1) {
+            EXPECT_EQ(refusal, "");
+            EXPECT_EQ(log.text(), std::string("Debugging airport: ") + c.traced + "\r\n");
+        } else {
+            EXPECT_EQ(refusal, std::string("kestrel: \"") + c.argument +
+                                   "\" is not an airport identifier to trace (1 to 5 letters and digits) "
+                                   "(kestrel --help lists the options)" +
+                                   kPlatformLineEnd);
+        }
+    }
 }
 
 TEST_F(EntryTest, NoArgumentMeansNoTrace) {
@@ -55,6 +76,13 @@ TEST_F(EntryTest, OptionsAreNeverAirports) {
     char program[] = "kestrel", help[] = "--help", version[] = "--version", bogus[] = "-x",
          airport[] = "EDDF";
     char* helpArgs[] = {program, help, nullptr};
+    for (const char* other : {"-h", "-?", "/?"}) {
+        std::string argument = other;
+        char* args[] = {program, argument.data(), nullptr};
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(handleOptions(2, args), 0) << other;
+        EXPECT_NE(testing::internal::GetCapturedStdout().find("Usage: kestrel [AIRPORT]"), std::string::npos);
+    }
     char* versionArgs[] = {program, version, nullptr};
     char* bogusArgs[] = {program, bogus, nullptr};
     char* airportArgs[] = {program, airport, nullptr};
