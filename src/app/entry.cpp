@@ -6,6 +6,7 @@
 
 #include "core/core_state.h"
 #include "core/log.h"
+#include "core/log_file.h"
 #include "app/offline_request.h"
 #include "app/run.h"
 #include "kestrel_version.h"
@@ -108,6 +109,7 @@ int kestrelMain(int argc, char** argv) {
     platformInitConsole();
     int exitCode = handleOptions(argc, argv);
     if (exitCode >= 0) return exitCode;
+    openLogFile(kLogFilePath);  // before the run's first line
     platformSetConsoleTitle(kTitle);
     takeDebugAirport(argc, argv);
     return runApplication();

@@ -7,8 +7,10 @@
 #include "app/offline_request.h"
 #include "app/offline_table.h"
 #include "app/run.h"
+#include "core/log_file.h"
 
 int buildOffline(const OfflineRequest& request, std::string& out, std::string& reason) {
+    openLogFile(kLogFilePath);  // a build writes the log of a start
     if (int code = prepareOfflineSettings(request, reason)) return code;
     if (!useOfflineSimFolder(request.fsDir)) {
         logInitFailed();

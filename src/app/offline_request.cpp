@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/log.h"
+#include "core/log_file.h"
 #include "app/offline_table.h"
 #include "platform/platform.h"
 
@@ -158,12 +159,15 @@ int offlineMain(int argc, char** argv) {
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
     std::fflush(stdout);
+    writeLogFile(out.data(), out.size());  // only --build has a log file open
     if (!reason.empty()) printReason(reason, code);
     return code;
 }
 
 void printReason(const std::string& reason, int code) {
-    std::fprintf(stderr, "kestrel: %s%s%s", oneLine(reason).c_str(),
-                 code == kOfflineUsage ? " (kestrel --help lists the options)" : "", kPlatformLineEnd);
+    const std::string line = "kestrel: " + oneLine(reason) +
+                             (code == kOfflineUsage ? " (kestrel --help lists the options)" : "") + kPlatformLineEnd;
+    std::fputs(line.c_str(), stderr);
     std::fflush(stderr);
+    writeLogFile(line.data(), line.size());
 }

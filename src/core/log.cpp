@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "core/log_file.h"
 #include "platform/platform.h"
 
 namespace {
@@ -35,17 +36,21 @@ void setLogSink(LogSink sink) {
 void logMessage(int32_t level, const char* format, ...) {
     if (level > logLevel) return;
 
-    char message[kLogBufferSize];
+    char message[kLogBufferSize + 2];  // room for the line end behind the longest message
     va_list args;
     va_start(args, format);
-    int written = std::vsnprintf(message, sizeof message, format, args);
+    int written = std::vsnprintf(message, kLogBufferSize, format, args);
     va_end(args);
     size_t length = 0;
-    if (written > 0) length = static_cast<size_t>(written) < sizeof message ? written : sizeof message - 1;
+    if (written > 0) length = static_cast<size_t>(written) < kLogBufferSize ? written : kLogBufferSize - 1;
+    if (length == 0 || message[length - 1] != '\n') {
+        message[length++] = '\r';
+        message[length++] = '\n';
+    }
 
     writeLog(message, length);
-    if (length == 0 || message[length - 1] != '\n') writeLog("\r\n", 2);
     if (!logSink) std::fflush(stdout);
+    writeLogFile(message, length);
 }
 
 char* lastErrorText() {

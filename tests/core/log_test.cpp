@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 
 #include "core/log.h"
+#include "core/log_file.h"
 #include "platform/platform.h"
 #include "support/log_capture.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -74,6 +77,34 @@ TEST(Log, LastErrorTextIsOneLineOfText) {
                     line.back() != '.')
             << line;
     }
+}
+
+TEST(LogFile, CopiesEveryPrintedLineWithTheTimeOfDay) {
+    TempDir dir;
+    const std::string path = dir.file("kestrel.log");
+    writeFile(path, "the previous run's log\r\n");
+    LogCapture log(3);
+    ASSERT_EQ(openLogFile(path.c_str()), 1);
+    logMessage(3, "one");
+    logMessage(4, "not printed, not logged");
+    logMessage(0, "two\r\nthree\r\n");
+    const std::string written = readFile(path);  // each line is in the file as soon as it is printed
+    closeLogFile();
+    logMessage(0, "after the close");
+    EXPECT_EQ(log.text(), "one\r\ntwo\r\nthree\r\nafter the close\r\n");
+    const std::string stamp = "[0-2][0-9]:[0-5][0-9]:[0-6][0-9]\\.[0-9]{3} ";
+    EXPECT_TRUE(std::regex_match(written, std::regex(stamp + "one\r\n" + stamp + "two\r\n" + stamp + "three\r\n")))
+        << written;
+}
+
+TEST(LogFile, AnUnwritableLogCostsOneConsoleLine) {
+    TempDir dir;
+    LogCapture log(3);
+    const std::string path = dir.file("no such folder/kestrel.log");
+    EXPECT_EQ(openLogFile(path.c_str()), 0);
+    logMessage(3, "the run goes on");
+    EXPECT_EQ(log.text().find("Unable to create the log file " + path + ", error was: "), 0u) << log.text();
+    EXPECT_NE(log.text().find(". kestrel goes on without it.\r\nthe run goes on\r\n"), std::string::npos);
 }
 
 }  // namespace

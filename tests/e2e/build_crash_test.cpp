@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <random>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -51,11 +52,14 @@ protected:
         return f.kestrel.output();
     }
 
-    // The names in kestrel's working folder besides its settings.
+    // The names in kestrel's working folder besides its settings and its log, in name order.
     std::string leftovers() const {
-        std::string names;
+        std::set<std::string> sorted;
         for (const auto& entry : std::filesystem::directory_iterator(f.workFile("")))
-            if (entry.path().filename() != "kestrel.ini") names += entry.path().filename().string() + " ";
+            sorted.insert(entry.path().filename().string());
+        std::string names;
+        for (const std::string& name : sorted)
+            if (name != "kestrel.ini" && name != "kestrel.log") names += name + " ";
         return names;
     }
 

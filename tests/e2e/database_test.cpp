@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
 #include <string>
 
 #include "e2e/e2e_fixture.h"
@@ -68,6 +69,9 @@ TEST_F(DatabaseStartup, BuildsTheDatabaseOnceAndLoadsItAfterwards) {
 
     out = runUntil("Successfully loaded 3 airport infos from database.\r\n");
     EXPECT_EQ(out.find("Successfully imported"), std::string::npos);
+    // kestrel.log holds the run's console lines, each behind the time of day, and nothing else.
+    const std::string logged = readFile(f.workFile("kestrel.log"));
+    EXPECT_EQ(std::regex_replace(logged, std::regex("(^|\n)[0-9:.]{12} "), "$1"), out) << logged;
 
     // A traced airport is built from the scenery and leaves the file alone.
     out = runUntil("Successfully imported 3 airport infos from scenery.\r\n", {"kSfO"});

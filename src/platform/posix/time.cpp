@@ -18,3 +18,13 @@ uint32_t platformTickCount() {
     uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
     return static_cast<uint32_t>(ms);
 }
+
+PlatformTimeOfDay platformTimeOfDay() {
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    struct tm local;
+    const time_t seconds = now.tv_sec;
+    if (!localtime_r(&seconds, &local)) return PlatformTimeOfDay{0, 0, 0, 0};
+    return PlatformTimeOfDay{static_cast<uint32_t>(local.tm_hour), static_cast<uint32_t>(local.tm_min),
+                             static_cast<uint32_t>(local.tm_sec), static_cast<uint32_t>(now.tv_nsec / 1000000)};
+}

@@ -9,3 +9,9 @@ void platformSleep(uint32_t milliseconds) {
 uint32_t platformTickCount() {
     return GetTickCount();
 }
+
+PlatformTimeOfDay platformTimeOfDay() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return PlatformTimeOfDay{now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
+}
