@@ -31,9 +31,11 @@ void logInitFailed() {
 
 namespace {
 
-// Opens the simulator link. A link that is already open is no failure.
+// Opens the simulator link. A link that is already open is no failure; an open given up for a stop
+// request is none either, and says nothing.
 int openSimulatorLink() {
     if (ipcOpen(0, &ipcResult) || ipcResult <= kIpcAlreadyOpen) return 1;
+    if (core.stopRequested.isSet()) return 0;
     logMessage(0, "FSUIPC connection failed: %s", ipcResultText(ipcResult));
     logMessage(0, "%s", kInitFailed);
     return 0;
@@ -48,8 +50,10 @@ int stop() {
 }
 
 // A failed start leaves nothing behind: no open link, no atom (in the session's table until logoff on
-// Windows), no shared-memory object (in /dev/shm until reboot on POSIX).
+// Windows), no shared-memory object (in /dev/shm until reboot on POSIX). A step that failed because a
+// stop was requested meanwhile is no failure: the stop path ends the run, with exit code 0.
 int failStart() {
+    if (core.stopRequested.isSet()) return stop();
     ipcShutdown();
     return 1;
 }
@@ -69,28 +73,34 @@ int consoleCtrlHandler(uint32_t /*ctrlType*/) {
 
 int runApplication() {
     core.config = configDefaults();
+    // First of all: a Ctrl+C or a console close at any point of the start-up or the database build ends
+    // the run in order (link shut, atom deleted, temporary file removed), never by the system's default.
+    platformAddConsoleCtrlHandler(consoleCtrlHandler);
     ipcSetStopCheck(stopIsRequested);
     if (!openSimulatorLink()) return failStart();  // even a failed open keeps its atom back
 
     buildPaths();
     configLoad(core.config, core.settingsPath);
 
+    if (core.stopRequested.isSet()) return stop();
     if (!determineBaseDir()) {
-        logMessage(0, "%s", kInitFailed);
+        if (!core.stopRequested.isSet()) logMessage(0, "%s", kInitFailed);
         return failStart();
     }
 
+    if (core.stopRequested.isSet()) return stop();
     const uint32_t airports = loadOrBuildDatabase();
-    if (airports == 0) return failStart();  // loadOrBuildDatabase has said why
+    if (airports == 0) {
+        // loadOrBuildDatabase has said why, unless a stop cut the build short.
+        if (!core.stopRequested.isSet()) logMessage(0, "%s", kInitFailed);
+        return failStart();
+    }
     if (!allocateCandidates(airports)) {
         logMessage(0, "Out of memory for the tower search's list of %u airports", airports);
         logMessage(0, "%s", kInitFailed);
         return failStart();
     }
 
-    // Console control events before this point (during the database build) take the system's default
-    // action: the handler is registered only once there is a loop to stop.
-    platformAddConsoleCtrlHandler(consoleCtrlHandler);
     if (core.stopRequested.isSet()) return stop();
 
     runMainLoop(MainLoopSteps{simPoll, towerSearch, placeTower, simLinkReopened, platformSleep});

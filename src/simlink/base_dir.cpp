@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/config.h"
+#include "core/core_state.h"
 #include "core/log.h"
 #include "platform/platform.h"
 #include "simlink/fsuipc_offsets.h"
@@ -46,7 +47,7 @@ void useSimExecutableQuery(SimExecutableQuery query) {
 int determineBaseDir() {
     char reported[fsuipc::kSimFolderSize] = {};
     if (!ipcRead(fsuipc::kSimFolder, fsuipc::kSimFolderSize, reported, &ipcResult) || !ipcProcess(&ipcResult))
-        return problemDeterminingBaseDir();
+        return core.stopRequested.isSet() ? 0 : problemDeterminingBaseDir();  // a stop is no problem
     return useBaseDir(reported, sizeof reported, "FSUIPC returns basedir: ");
 }
 

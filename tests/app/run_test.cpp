@@ -7,6 +7,7 @@
 
 #include "core/core_state.h"
 #include "core/progress.h"
+#include "platform/platform.h"
 #include "app/run.h"
 #include "fake_transport.h"
 #include "scenery_writer.h"
@@ -86,7 +87,8 @@ TEST_F(RunTest, NoAirportsEndTheStart) {
     installFakeServer(server.get());
     LogCapture log(5);
     EXPECT_EQ(runApplication(), 1);
-    EXPECT_EQ(log.text().substr(log.text().size() - 26), "No airports in database!\r\n");
+    const std::string ending = "No airports in database!\r\nAn error occurred while initializing kestrel.\r\n";
+    EXPECT_EQ(log.text().substr(log.text().size() - ending.size()), ending);
     EXPECT_EQ(core.candidates, nullptr);
     EXPECT_EQ(ipcLink.view, nullptr);  // a failed start leaves no link and no atom behind
     EXPECT_EQ(server->liveAtoms(), 0);
@@ -95,7 +97,10 @@ TEST_F(RunTest, NoAirportsEndTheStart) {
 TEST_F(RunTest, StopBeforeTheLoopClosesTheLinkAndEndsWithExitCodeZero) {
     writeOneAirport(dir.path() / "FS9");
     installFakeServer(server.get());
-    core.stopRequested.set();
+    static const ProgressPlatform stopAtTheEndOfTheBuild{
+        [] {}, [] { return 1; }, [](ProgressText, const char*) {}, [](uint16_t) {}, [](uint16_t) {}, [] {}, [] {},
+        [] { core.stopRequested.set(); }, platformTickCount, [](uint32_t) {}};
+    setProgressPlatform(&stopAtTheEndOfTheBuild);
     LogCapture log(5);
     EXPECT_EQ(runApplication(), 0);
     EXPECT_NE(log.text().find("Configuration dump:\r\n"), std::string::npos);
@@ -104,6 +109,41 @@ TEST_F(RunTest, StopBeforeTheLoopClosesTheLinkAndEndsWithExitCodeZero) {
     EXPECT_NE(core.candidates, nullptr);
     EXPECT_EQ(log.text().substr(log.text().size() - 20), "Main loop finished\r\n");
     EXPECT_EQ(ipcLink.view, nullptr);  // closed on the way out
+}
+
+// A stop at any point of the start-up ends it as a stop: exit code 0, the link shut and its atom deleted,
+// "Main loop finished", and none of the lines of a failed start.
+TEST_F(RunTest, AStopDuringTheStartUpEndsItInOrder) {
+    static const ProgressPlatform stopAtBuild{
+        [] { core.stopRequested.set(); }, [] { return 1; }, [](ProgressText, const char*) {},
+        [](uint16_t) {}, [](uint16_t) {}, [] {}, [] {}, [] {}, platformTickCount, [](uint32_t) {}};
+    enum class At { open, folderQuestion, build };
+    for (At at : {At::open, At::folderQuestion, At::build}) {
+        SetUp();
+        writeOneAirport(dir.path() / "FS9");
+        if (at == At::open) {
+            server->failingSends = -1;  // a simulator that never answers, and a stop while it is asked
+            server->sendError = 1460;
+            core.stopRequested.set();
+        } else if (at == At::folderQuestion) {
+            server->answersLeft = 1;  // the handshake is answered, then nothing more
+            server->sendError = 1460;
+            server->tamper = [](uint8_t*) { core.stopRequested.set(); };
+        } else {
+            setProgressPlatform(&stopAtBuild);
+        }
+        installFakeServer(server.get());
+        LogCapture log(4);
+        EXPECT_EQ(runApplication(), 0) << static_cast<int>(at);
+        const std::string& text = log.text();
+        // Before the settings are read the level is 3, and the stop path's level-4 line is not shown.
+        if (at != At::open) EXPECT_NE(text.find("Main loop finished\r\n"), std::string::npos) << text;
+        for (const char* failure : {"An error occurred", "connection failed", "Problem determining", "No airports"})
+            EXPECT_EQ(text.find(failure), std::string::npos) << failure << " in " << text;
+        EXPECT_EQ(ipcLink.view, nullptr);
+        EXPECT_EQ(server->liveAtoms(), 0);
+        TearDown();
+    }
 }
 
 }  // namespace
