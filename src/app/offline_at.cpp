@@ -91,10 +91,14 @@ int towerAtOffline(const OfflineRequest& request, std::string& out, std::string&
 
     const std::vector<Airport*> nearest = distinctCandidates();
     const size_t shown = std::min(nearest.size(), kCandidatesShown);
-    appendLine(out, "The %zu nearest of the %zu airports in the search box:", shown, nearest.size());
+    std::vector<const Airport*> rows(nearest.begin(), nearest.begin() + static_cast<std::ptrdiff_t>(shown));
+    // A frequency match further out than the ten nearest: its row says why it won.
+    const bool chosenShown = std::find(rows.begin(), rows.end(), chosen) != rows.end();
+    if (!chosenShown) rows.push_back(chosen);
+    appendLine(out, "The %zu nearest of the %zu airports in the search box%s:", shown, nearest.size(),
+               chosenShown ? "" : ", and the chosen one");
     TextTable table = makeTable({"ident", "name", ">distance_nm", "tower_com", "matched"});
-    for (size_t i = 0; i < shown; ++i) {
-        const Airport* a = nearest[i];
+    for (const Airport* a : rows) {
         const AirportText t = airportText(a);
         const bool flagged = candidateFlagged(a);
         addCell(table, t.ident);

@@ -211,4 +211,31 @@ TEST_F(OfflineTest, AtChoosesTheTowerTheMainLoopChooses) {
     }
 }
 
+TEST_F(OfflineTest, AtShowsTheChosenAirportBeyondTheTenNearest) {
+    AreaDef area;
+    area.local = "Scenery\\World";
+    area.files.resize(1);
+    area.files[0].name = "WORLD";
+    for (int i = 0; i < 11; ++i) {
+        AirportDef untowered;
+        untowered.ident = "KN" + std::to_string(10 + i);
+        untowered.name = "Near";
+        untowered.latitude = 37.0 + 0.01 * i;
+        untowered.longitude = -122.0;
+        area.files[0].airports.push_back(untowered);
+    }
+    area.files[0].airports.push_back(airportAt("KFAR", "Far", 37.4, 120.0));
+    LibraryDef library;
+    library.areas = {area};
+    std::string error;
+    ASSERT_TRUE(writeSceneryLibrary(dir.path() / "FS9c", library, error)) << error;
+    ASSERT_EQ(run({"--fs-dir", programPath("FS9c"), "--build"}).code, kOfflineDone);
+
+    const Outcome o = run({"--at", "37", "-122", "120"});
+    EXPECT_TRUE(o.shows("Chosen: KFAR (Far)")) << o.out;
+    EXPECT_TRUE(o.shows("The 10 nearest of the 12 airports in the search box, and the chosen one:")) << o.out;
+    EXPECT_TRUE(o.shows("KFAR Far 24.0 120.000 yes")) << o.out;
+    EXPECT_FALSE(o.shows("KN20")) << o.out;  // the eleventh nearest stays out
+}
+
 }  // namespace
