@@ -13,6 +13,7 @@
 #include "platform/console.h"
 #include "platform/file_io.h"
 #include "platform/file_mapping.h"
+#include "platform/instance_lock.h"
 #include "platform/ipc_transport.h"
 #include "platform/path_text.h"
 #include "platform/profile.h"
