@@ -11,6 +11,7 @@
 // One header per concern; a new concern gets its own header, included here.
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "platform/console_window.h"
 #include "platform/file_io.h"
 #include "platform/file_mapping.h"
 #include "platform/instance_lock.h"
