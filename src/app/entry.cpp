@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "core/core_state.h"
 #include "core/log.h"
@@ -79,11 +80,57 @@ void takeDebugAirport(int argc, char** argv) {
     logMessage(0, "Debugging airport: %s", core.debugAirport);
 }
 
-int kestrelMain(int argc, char** argv) {
-    platformInitConsole();
-    int exitCode = handleOptions(argc, argv);
-    if (exitCode >= 0) return exitCode;
+int takesInstanceLock(int argc, char** argv) {
+    if (argc < 2 || argv[1][0] != '-') return 1;
+    OfflineRequest request;
+    std::string reason;
+    return parseOfflineRequest(argc, argv, request, reason) == kOfflineDone && request.mode == OfflineMode::build
+               ? 1
+               : 0;
+}
+
+int takeInstanceLock() {
+    uint32_t holder = 0;
+    // A lock that cannot be set up at all stops nobody: kestrel ran without one before.
+    if (platformAcquireInstanceLock("kestrel", &holder) != kInstanceRunning) return 1;
+    // Level 0: the settings are not read yet, and no kestrel.ini can hide it.
+    if (holder)
+        logMessage(0, "kestrel is already running (process %u)", holder);
+    else
+        logMessage(0, "kestrel is already running");
+    return 0;
+}
+
+namespace {
+
+// Everything after the console set-up; returns the exit code.
+int runCommand(int argc, char** argv) {
+    if (!takesInstanceLock(argc, argv)) return handleOptions(argc, argv);
+    // Before anything that opens the link or touches a file.
+    if (!takeInstanceLock()) return 1;
+    // The only kestrel from here on.
+    if (argc > 1 && argv[1][0] == '-') return offlineMain(argc, argv);  // --build, the one option that locks
     platformSetConsoleTitle(kTitle);
     takeDebugAirport(argc, argv);
     return runApplication();
+}
+
+}  // namespace
+
+int kestrelMain(int argc, char** argv) {
+    platformInitConsole();
+    // Started in a window of its own, kestrel keeps that window readable and, after a failed start, open.
+    const bool ownConsole = platformOwnsConsole() != 0;
+    if (ownConsole) platformConsoleQuickEditOff();
+
+    const int exitCode = runCommand(argc, argv);
+
+    // A failed start or a wrong command line, not a stop: the reason stays on screen until the pilot
+    // has read it, and QuickEdit is back so it can be copied.
+    if (ownConsole && (exitCode == 1 || exitCode == 2) && !core.stopRequested.isSet()) {
+        platformRestoreConsoleMode();
+        platformWaitForEnter();
+    }
+    platformRestoreConsoleMode();
+    return exitCode;
 }

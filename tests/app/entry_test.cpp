@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "core/core_state.h"
 #include "app/entry.h"
 #include "core/log.h"
@@ -78,6 +81,36 @@ TEST_F(EntryTest, OptionsAreNeverAirports) {
     EXPECT_EQ(handleOptions(2, airportArgs), -1);
     EXPECT_EQ(handleOptions(1, airportArgs), -1);
     EXPECT_EQ(core.debugAirport[0], '\0');
+}
+
+// A start and a build write what a running kestrel uses; the rest only read, or end at their usage.
+TEST_F(EntryTest, OnlyAStartAndABuildTakeTheInstanceLock) {
+    const struct {
+        std::vector<std::string> arguments;
+        int locks;
+    } cases[] = {
+        {{}, 1},
+        {{"LSZH"}, 1},
+        {{"--fs-dir", "C:\\FS9", "--build"}, 1},
+        {{"--build", "--fs-dir", "C:\\FS9"}, 1},
+        {{"--build"}, 0},  // a usage error: it builds nothing
+        {{"--list"}, 0},
+        {{"--list", "--csv", "--fs-dir", "C:\\FS9"}, 0},
+        {{"--at", "47.4", "8.5"}, 0},
+        {{"--help"}, 0},
+        {{"--version"}, 0},
+        {{"--bogus"}, 0},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> words = {"kestrel"};
+        words.insert(words.end(), c.arguments.begin(), c.arguments.end());
+        std::vector<char*> argv;
+        for (std::string& w : words)
+            argv.push_back(w.data());
+        argv.push_back(nullptr);
+        EXPECT_EQ(takesInstanceLock(static_cast<int>(words.size()), argv.data()), c.locks)
+            << (c.arguments.empty() ? "a start" : c.arguments[0]);
+    }
 }
 
 TEST_F(EntryTest, ControlHandlerSetsTheStopFlag) {
