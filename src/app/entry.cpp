@@ -80,8 +80,8 @@ void takeDebugAirport(int argc, char** argv) {
     logMessage(0, "Debugging airport: %s", core.debugAirport);
 }
 
-int takesInstanceLock(int argc, char** argv) {
-    if (argc < 2 || argv[1][0] != '-') return 1;
+int isBuildRequest(int argc, char** argv) {
+    if (argc < 2 || argv[1][0] != '-') return 0;
     OfflineRequest request;
     std::string reason;
     return parseOfflineRequest(argc, argv, request, reason) == kOfflineDone && request.mode == OfflineMode::build
@@ -103,13 +103,14 @@ int takeInstanceLock() {
 
 namespace {
 
-// Everything after the console set-up; returns the exit code.
+// Everything after the console set-up; returns the exit code. A start and --build write what a
+// running kestrel uses, so they take the instance lock first, before anything that opens the link or
+// touches a file; the other options only read, or end at their usage, and work beside a running one.
 int runCommand(int argc, char** argv) {
-    if (!takesInstanceLock(argc, argv)) return handleOptions(argc, argv);
-    // Before anything that opens the link or touches a file.
+    if (isBuildRequest(argc, argv)) return takeInstanceLock() ? offlineMain(argc, argv) : 1;
+    const int exitCode = handleOptions(argc, argv);
+    if (exitCode >= 0) return exitCode;
     if (!takeInstanceLock()) return 1;
-    // The only kestrel from here on.
-    if (argc > 1 && argv[1][0] == '-') return offlineMain(argc, argv);  // --build, the one option that locks
     platformSetConsoleTitle(kTitle);
     takeDebugAirport(argc, argv);
     return runApplication();

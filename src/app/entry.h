@@ -9,15 +9,16 @@ int handleOptions(int argc, char** argv);
 // Takes the airport to trace from the first argument: at most its first 7 characters.
 void takeDebugAirport(int argc, char** argv);
 
-// 1 when the command line starts kestrel or builds kestrel.dat (--build): both write what a running
-// kestrel uses, so both need the instance lock. The other options read only and work beside one.
-int takesInstanceLock(int argc, char** argv);
+// 1 when the command line is a valid --build, which writes kestrel.dat and so takes the instance lock
+// like a start; the other options only read, or end at their usage, and take none.
+int isBuildRequest(int argc, char** argv);
 
 // Takes the lock that keeps to one kestrel at a time. When another kestrel holds it, says so at level 0
 // and returns 0; the caller then ends with exit code 1 before it opens the link or touches a file.
 int takeInstanceLock();
 
 // Everything main() does; returns the process exit code. In order: the console (binary output, and
-// QuickEdit off in a console of its own), the options that take no lock, the instance lock, the run or
-// --build, then after a failed start the wait for Enter in a console of its own.
+// QuickEdit off in a console of its own); the instance lock and --build, or the options that take no
+// lock, or the instance lock and the run; then, in a console of its own, after a failed start or a
+// wrong command line (exit code 1 or 2, not after a stop) the wait for Enter, and QuickEdit restored.
 int kestrelMain(int argc, char** argv);

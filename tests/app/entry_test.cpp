@@ -83,23 +83,23 @@ TEST_F(EntryTest, OptionsAreNeverAirports) {
     EXPECT_EQ(core.debugAirport[0], '\0');
 }
 
-// A start and a build write what a running kestrel uses; the rest only read, or end at their usage.
-TEST_F(EntryTest, OnlyAStartAndABuildTakeTheInstanceLock) {
+// Of the options only a build writes what a running kestrel uses, and takes the instance lock.
+TEST_F(EntryTest, OnlyAValidBuildAmongTheOptionsTakesTheInstanceLock) {
     const struct {
         std::vector<std::string> arguments;
-        int locks;
+        int build;
     } cases[] = {
-        {{}, 1},
-        {{"LSZH"}, 1},
         {{"--fs-dir", "C:\\FS9", "--build"}, 1},
         {{"--build", "--fs-dir", "C:\\FS9"}, 1},
         {{"--build"}, 0},  // a usage error: it builds nothing
+        {{"--build", "--fs-dir", "C:\\FS9", "--csv"}, 0},
         {{"--list"}, 0},
-        {{"--list", "--csv", "--fs-dir", "C:\\FS9"}, 0},
+        {{"--list", "--fs-dir", "C:\\FS9"}, 0},
         {{"--at", "47.4", "8.5"}, 0},
         {{"--help"}, 0},
         {{"--version"}, 0},
-        {{"--bogus"}, 0},
+        {{}, 0},  // a start: the lock is taken once the options have let it through
+        {{"LSZH"}, 0},
     };
     for (const auto& c : cases) {
         std::vector<std::string> words = {"kestrel"};
@@ -108,8 +108,8 @@ TEST_F(EntryTest, OnlyAStartAndABuildTakeTheInstanceLock) {
         for (std::string& w : words)
             argv.push_back(w.data());
         argv.push_back(nullptr);
-        EXPECT_EQ(takesInstanceLock(static_cast<int>(words.size()), argv.data()), c.locks)
-            << (c.arguments.empty() ? "a start" : c.arguments[0]);
+        EXPECT_EQ(isBuildRequest(static_cast<int>(words.size()), argv.data()), c.build)
+            << (c.arguments.empty() ? "no argument" : c.arguments[0]);
     }
 }
 
