@@ -80,6 +80,9 @@ void takeDebugAirport(int argc, char** argv) {
     logMessage(0, "Debugging airport: %s", core.debugAirport);
 }
 
+namespace {
+
+// 1 when the command line is a valid --build, which writes kestrel.dat.
 int isBuildRequest(int argc, char** argv) {
     if (argc < 2 || argv[1][0] != '-') return 0;
     OfflineRequest request;
@@ -89,6 +92,8 @@ int isBuildRequest(int argc, char** argv) {
                : 0;
 }
 
+// Takes the lock that keeps to one kestrel at a time; when another kestrel holds it, says so and
+// returns 0.
 int takeInstanceLock() {
     uint32_t holder = 0;
     // A lock that cannot be set up at all stops nobody: kestrel ran without one before.
@@ -100,8 +105,6 @@ int takeInstanceLock() {
         logMessage(0, "kestrel is already running");
     return 0;
 }
-
-namespace {
 
 // Everything after the console set-up; returns the exit code. A start and --build write what a
 // running kestrel uses, so they take the instance lock first, before anything that opens the link or

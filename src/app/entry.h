@@ -9,14 +9,6 @@ int handleOptions(int argc, char** argv);
 // Takes the airport to trace from the first argument: at most its first 7 characters.
 void takeDebugAirport(int argc, char** argv);
 
-// 1 when the command line is a valid --build, which writes kestrel.dat and so takes the instance lock
-// like a start; the other options only read, or end at their usage, and take none.
-int isBuildRequest(int argc, char** argv);
-
-// Takes the lock that keeps to one kestrel at a time. When another kestrel holds it, says so at level 0
-// and returns 0; the caller then ends with exit code 1 before it opens the link or touches a file.
-int takeInstanceLock();
-
 // Everything main() does; returns the process exit code. In order: the console (binary output, and
 // QuickEdit off in a console of its own); the instance lock and --build, or the options that take no
 // lock, or the instance lock and the run; then, in a console of its own, after a failed start or a

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "core/core_state.h"
 #include "app/entry.h"
 #include "core/log.h"
@@ -81,36 +78,6 @@ TEST_F(EntryTest, OptionsAreNeverAirports) {
     EXPECT_EQ(handleOptions(2, airportArgs), -1);
     EXPECT_EQ(handleOptions(1, airportArgs), -1);
     EXPECT_EQ(core.debugAirport[0], '\0');
-}
-
-// Of the options only a build writes what a running kestrel uses, and takes the instance lock.
-TEST_F(EntryTest, OnlyAValidBuildAmongTheOptionsTakesTheInstanceLock) {
-    const struct {
-        std::vector<std::string> arguments;
-        int build;
-    } cases[] = {
-        {{"--fs-dir", "C:\\FS9", "--build"}, 1},
-        {{"--build", "--fs-dir", "C:\\FS9"}, 1},
-        {{"--build"}, 0},  // a usage error: it builds nothing
-        {{"--build", "--fs-dir", "C:\\FS9", "--csv"}, 0},
-        {{"--list"}, 0},
-        {{"--list", "--fs-dir", "C:\\FS9"}, 0},
-        {{"--at", "47.4", "8.5"}, 0},
-        {{"--help"}, 0},
-        {{"--version"}, 0},
-        {{}, 0},  // a start: the lock is taken once the options have let it through
-        {{"LSZH"}, 0},
-    };
-    for (const auto& c : cases) {
-        std::vector<std::string> words = {"kestrel"};
-        words.insert(words.end(), c.arguments.begin(), c.arguments.end());
-        std::vector<char*> argv;
-        for (std::string& w : words)
-            argv.push_back(w.data());
-        argv.push_back(nullptr);
-        EXPECT_EQ(isBuildRequest(static_cast<int>(words.size()), argv.data()), c.build)
-            << (c.arguments.empty() ? "no argument" : c.arguments[0]);
-    }
 }
 
 TEST_F(EntryTest, ControlHandlerSetsTheStopFlag) {

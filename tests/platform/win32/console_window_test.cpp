@@ -68,19 +68,6 @@ TEST_F(OwnConsole, OwnedOnlyWhenInputAndOutputAreTheConsole) {
     CloseHandle(nul);
 }
 
-TEST_F(OwnConsole, QuickEditIsTurnedOffAndRestoredExactly) {
-    ASSERT_EQ(platformConsoleQuickEditOff(), 1);
-    EXPECT_EQ(console_.inputMode(), kWindowDefault & ~static_cast<DWORD>(ENABLE_QUICK_EDIT_MODE));
-    platformRestoreConsoleMode();
-    EXPECT_EQ(console_.inputMode(), kWindowDefault);
-    // A second restore must not put back a mode that changed since.
-    ASSERT_TRUE(SetConsoleMode(input_, ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_EXTENDED_FLAGS));
-    platformRestoreConsoleMode();
-    EXPECT_EQ(console_.inputMode(), static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_EXTENDED_FLAGS));
-    // With QuickEdit off already there is nothing to change, nor to restore.
-    EXPECT_EQ(platformConsoleQuickEditOff(), 0);
-}
-
 // The wait ends on an Enter typed after its prompt, not on one typed before; meanwhile a console close
 // has no stop path to wait for, so the system can end the process at once.
 TEST_F(OwnConsole, TheWaitEndsOnAnEnterTypedAfterItsPrompt) {
