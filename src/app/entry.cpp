@@ -87,9 +87,8 @@ int isBuildRequest(int argc, char** argv) {
     if (argc < 2 || argv[1][0] != '-') return 0;
     OfflineRequest request;
     std::string reason;
-    return parseOfflineRequest(argc, argv, request, reason) == kOfflineDone && request.mode == OfflineMode::build
-               ? 1
-               : 0;
+    if (parseOfflineRequest(argc, argv, request, reason) != kOfflineDone) return 0;
+    return request.mode == OfflineMode::build ? 1 : 0;
 }
 
 // Takes the lock that keeps to one kestrel at a time; when another kestrel holds it, says so and

@@ -34,7 +34,8 @@ TEST(OwnConsole, AFailedStartWaitsUntilEnterOrTheWindowsClose) {
         ASSERT_TRUE(f.startSim({"--verbose"}));
         ASSERT_TRUE(f.kestrel.startOnConsole(ChildProcess::Console::own, builtProgram("kestrel"), {},
                                              f.workFile("")));
-        ASSERT_TRUE(waitUntil([&] { return f.sim.errorOutput().find("msg 1 ") != std::string::npos; }, 90000));
+        ASSERT_TRUE(
+            waitUntil([&] { return f.sim.errorOutput().find("msg 1 ") != std::string::npos; }, 90000));
         AttachedConsole console(f.kestrel.processId());
         ASSERT_TRUE(console.attached());
         ASSERT_TRUE(waitUntil([&] { return console.shows(kPressEnterText); }, 60000)) << console.screen();
@@ -62,12 +63,14 @@ TEST(OwnConsole, QuickEditIsOffWhileItRunsAndBackAfterTheStop) {
     f.writeSettings("[KestrelConfig]\r\nLogLevel=4\r\nUpdateInterval=100\r\n");
     f.writeScenario("0,47.458,8.0,500,118.10,118.10,0x80,1,0,0\n");
     ASSERT_TRUE(f.startSim());
-    ASSERT_TRUE(f.kestrel.startOnConsole(ChildProcess::Console::own, builtProgram("kestrel"), {}, f.workFile("")));
+    ASSERT_TRUE(
+        f.kestrel.startOnConsole(ChildProcess::Console::own, builtProgram("kestrel"), {}, f.workFile("")));
     ASSERT_GE(f.waitForRecord({"towerLat"}, 120000), 0);  // in its main loop, the handler registered
     AttachedConsole console(f.kestrel.processId());
     ASSERT_TRUE(console.attached());
     const DWORD running = console.inputMode();
-    EXPECT_EQ(running & (ENABLE_QUICK_EDIT_MODE | ENABLE_EXTENDED_FLAGS), static_cast<DWORD>(ENABLE_EXTENDED_FLAGS));
+    EXPECT_EQ(running & (ENABLE_QUICK_EDIT_MODE | ENABLE_EXTENDED_FLAGS),
+              static_cast<DWORD>(ENABLE_EXTENDED_FLAGS));
     console.press(3, 'C', LEFT_CTRL_PRESSED);  // Ctrl+C as the pilot presses it
     int code = -1;
     ASSERT_TRUE(f.kestrel.waitForExit(30000, code)) << console.screen();
@@ -112,8 +115,8 @@ TEST(OwnConsole, InAConsoleItSharesItNeverWaits) {
     } cases[] = {{{}, 1}, {{"--bogus"}, 2}};
     for (const auto& c : cases) {
         ChildProcess kestrel;
-        ASSERT_TRUE(kestrel.startOnConsole(ChildProcess::Console::shared, builtProgram("kestrel"), c.arguments,
-                                           work.path().string()));
+        ASSERT_TRUE(kestrel.startOnConsole(ChildProcess::Console::shared, builtProgram("kestrel"),
+                                           c.arguments, work.path().string()));
         int code = -1;
         ASSERT_TRUE(kestrel.waitForExit(30000, code)) << c.exitCode;
         EXPECT_EQ(code, c.exitCode);

@@ -24,8 +24,8 @@ public:
     enum class Console { own, shared };
     // Starts `program` with its standard handles on that console instead of pipes: nothing is captured
     // (attach to the console to read it).
-    bool startOnConsole(Console console, const std::string& program, const std::vector<std::string>& arguments,
-                        const std::string& workingDir);
+    bool startOnConsole(Console console, const std::string& program,
+                        const std::vector<std::string>& arguments, const std::string& workingDir);
 #endif
 
     // Asks the child to stop the way a user would: SIGINT on POSIX, a Ctrl+Break console event on

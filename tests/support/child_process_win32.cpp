@@ -105,15 +105,15 @@ bool ChildProcess::Impl::launch(const std::string& program, const std::vector<st
         if (!CreatePipe(&errRead, &errWrite, &inherit, 0)) return false;
         SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
         SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
-        input = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
-                            nullptr);
+        input = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
+                            0, nullptr);
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdInput = input;
         startup.hStdOutput = outWrite;
         startup.hStdError = errWrite;
     } else if (handles == Handles::sharedConsole) {
-        input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                            OPEN_EXISTING, 0, nullptr);
+        input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            &inherit, OPEN_EXISTING, 0, nullptr);
         output = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              &inherit, OPEN_EXISTING, 0, nullptr);
         startup.dwFlags = STARTF_USESTDHANDLES;

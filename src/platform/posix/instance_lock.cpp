@@ -34,7 +34,8 @@ int platformAcquireInstanceLock(const char* name, uint32_t* otherProcessId) {
     // The run directory may be the shared /tmp: follow no link, and block on nothing placed there.
     const int flags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
     int fd = open(path.c_str(), O_RDWR | O_CREAT | flags, 0644);
-    if (fd < 0 && errno == EACCES) fd = open(path.c_str(), O_RDONLY | flags);  // another user's: still lockable
+    if (fd < 0 && errno == EACCES)
+        fd = open(path.c_str(), O_RDONLY | flags);  // another user's: still lockable
     if (fd < 0) return kInstanceLockUnavailable;
     struct stat status;
     if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {

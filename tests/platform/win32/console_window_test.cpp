@@ -96,8 +96,8 @@ TEST_F(OwnConsole, TheWaitEndsOnAnEnterTypedAfterItsPrompt) {
 }
 
 TEST_F(OwnConsole, TheWaitEndsAtTheEndOfItsInput) {
-    HANDLE nul = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                             nullptr);
+    HANDLE nul = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             0, nullptr);
     useStd(nul, output_);
     testing::internal::CaptureStdout();
     platformWaitForEnter();
