@@ -105,12 +105,61 @@ void takeDebugAirport(int argc, char** argv) {
     logMessage(0, "Debugging airport: %s", core.debugAirport);
 }
 
-int kestrelMain(int argc, char** argv) {
-    platformInitConsole();
-    int exitCode = handleOptions(argc, argv);
+namespace {
+
+// 1 when the command line is a valid --build, which writes kestrel.dat.
+int isBuildRequest(int argc, char** argv) {
+    if (argc < 2 || argv[1][0] != '-') return 0;
+    OfflineRequest request;
+    std::string reason;
+    if (parseOfflineRequest(argc, argv, request, reason) != kOfflineDone) return 0;
+    return request.mode == OfflineMode::build ? 1 : 0;
+}
+
+// Takes the lock that keeps to one kestrel at a time; when another kestrel holds it, says so and
+// returns 0.
+int takeInstanceLock() {
+    uint32_t holder = 0;
+    // A lock that cannot be set up at all stops nobody: kestrel ran without one before.
+    if (platformAcquireInstanceLock("kestrel", &holder) != kInstanceRunning) return 1;
+    // Level 0: the settings are not read yet, and no kestrel.ini can hide it.
+    if (holder)
+        logMessage(0, "kestrel is already running (process %u)", holder);
+    else
+        logMessage(0, "kestrel is already running");
+    return 0;
+}
+
+// Everything after the console set-up; returns the exit code. A start and --build write what a
+// running kestrel uses, so they take the instance lock first, before anything that opens the link or
+// touches a file; the other options only read, or end at their usage, and work beside a running one.
+int runCommand(int argc, char** argv) {
+    if (isBuildRequest(argc, argv)) return takeInstanceLock() ? offlineMain(argc, argv) : 1;
+    const int exitCode = handleOptions(argc, argv);
     if (exitCode >= 0) return exitCode;
+    if (!takeInstanceLock()) return 1;
     openLogFile(kLogFilePath);  // before the run's first line
     platformSetConsoleTitle(kTitle);
     takeDebugAirport(argc, argv);
     return runApplication();
+}
+
+}  // namespace
+
+int kestrelMain(int argc, char** argv) {
+    platformInitConsole();
+    // Started in a window of its own, kestrel keeps that window readable and, after a failed start, open.
+    const bool ownConsole = platformOwnsConsole() != 0;
+    if (ownConsole) platformConsoleQuickEditOff();
+
+    const int exitCode = runCommand(argc, argv);
+
+    // A failed start or a wrong command line, not a stop: the reason stays on screen until the pilot
+    // has read it, and QuickEdit is back so it can be copied.
+    if (ownConsole && (exitCode == 1 || exitCode == 2) && !core.stopRequested.isSet()) {
+        platformRestoreConsoleMode();
+        platformWaitForEnter();
+    }
+    platformRestoreConsoleMode();
+    return exitCode;
 }

@@ -11,8 +11,10 @@
 // One header per concern; a new concern gets its own header, included here.
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "platform/console_window.h"
 #include "platform/file_io.h"
 #include "platform/file_mapping.h"
+#include "platform/instance_lock.h"
 #include "platform/ipc_transport.h"
 #include "platform/path_text.h"
 #include "platform/profile.h"

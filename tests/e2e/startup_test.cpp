@@ -2,7 +2,9 @@
 // the way a user stops it.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "e2e/e2e_fixture.h"
 #include "kestrel_version.h"
@@ -94,6 +96,73 @@ TEST(Startup, WithoutASimulatorTheStartFails) {
     EXPECT_EQ(f.kestrel.output(),
               "FSUIPC connection failed: Cannot link to FSUIPC or WideClient\r\n"
               "An error occurred while initializing kestrel.\r\n");
+}
+
+std::string listing(const std::filesystem::path& folder) {
+    std::string names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names += entry.path().filename().string() + " ";
+    return names;
+}
+
+// A second kestrel beside a running one: a start and a build are refused before they touch anything,
+// whatever their kestrel.ini says; the options that only read work.
+TEST(Startup, ASecondKestrelIsRefusedAndTheReadingOptionsWorkBesideIt) {
+    FlightFixture f;
+    f.writeScenery(oneAirport());
+    f.writeSettings("[KestrelConfig]\r\nLogLevel=4\r\n");
+    ASSERT_TRUE(f.startSim());
+    ASSERT_TRUE(f.startKestrel());
+    ASSERT_TRUE(f.kestrel.waitForOutput(" airport infos from scenery.\r\n", 90000)) << f.kestrel.output();
+    int code = -1;
+
+    TempDir second;
+    writeFile(second.path() / "kestrel.ini", "[KestrelConfig]\r\nLogLevel=-1\r\n");
+    const std::string database = f.workFile("kestrel.dat");
+    std::string folder = f.simFolder();
+    folder.pop_back();
+    const std::string refused =
+        "kestrel is already running (process " + std::to_string(f.kestrel.processId()) + ")\r\n";
+    const struct Case {
+        std::vector<std::string> arguments;
+        int exitCode;
+        std::string output;  // refused: exactly; else how it begins
+    } cases[] = {
+        {{}, 1, refused},
+        {{"LSZH"}, 1, refused},
+        {{"--fs-dir", folder, "--build"}, 1, refused},
+        {{"--list", "--database", database}, 0, "ident  name"},
+        {{"--at", "47.45", "8.55", "--database", database}, 0, "Aircraft: 47.450000, 8.550000"},
+        {{"--version"}, 0, "kestrel "},
+        {{"--help"}, 0, "Usage: kestrel [AIRPORT]"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.empty() ? std::string("a start") : c.arguments[0]);
+        ChildProcess kestrel;
+        ASSERT_TRUE(kestrel.start(builtProgram("kestrel"), c.arguments, second.path().string()));
+        ASSERT_TRUE(kestrel.waitForExit(60000, code));
+        EXPECT_EQ(code, c.exitCode) << kestrel.output() << kestrel.errorOutput();
+        if (c.exitCode == 1)
+            EXPECT_EQ(kestrel.output(), c.output);
+        else
+            EXPECT_EQ(kestrel.output().find(c.output), 0u) << kestrel.output();
+        EXPECT_EQ(listing(second.path()), "kestrel.ini ");
+    }
+    EXPECT_FALSE(f.kestrel.waitForExit(0, code)) << "the first kestrel ended";
+}
+
+// The system drops the lock of a process that dies, however it dies.
+TEST(Startup, AKilledKestrelDoesNotBlockTheNext) {
+    FlightFixture f;
+    f.writeScenery(oneAirport());
+    f.writeSettings("[KestrelConfig]\r\nLogLevel=4\r\n");
+    ASSERT_TRUE(f.startSim());
+    ASSERT_TRUE(f.startKestrel());
+    ASSERT_TRUE(f.kestrel.waitForOutput(" airport infos from scenery.\r\n", 90000)) << f.kestrel.output();
+    f.kestrel.kill();
+    ASSERT_TRUE(f.startKestrel());
+    EXPECT_TRUE(f.kestrel.waitForOutput("Successfully loaded 1 airport infos from database.\r\n", 90000))
+        << f.kestrel.output();
 }
 
 TEST(Startup, OptionsAnswerAndExit) {

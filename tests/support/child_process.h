@@ -17,6 +17,17 @@ public:
     bool start(const std::string& program, const std::vector<std::string>& arguments,
                const std::string& workingDir);
 
+#ifdef _WIN32
+    // Where startOnConsole puts the child: in a console window of its own, as Explorer, a shortcut or
+    // another program without a console starts it, or in this process's console, as a command prompt
+    // shares its own.
+    enum class Console { own, shared };
+    // Starts `program` with its standard handles on that console instead of pipes: nothing is captured
+    // (attach to the console to read it).
+    bool startOnConsole(Console console, const std::string& program,
+                        const std::vector<std::string>& arguments, const std::string& workingDir);
+#endif
+
     // Asks the child to stop the way a user would: SIGINT on POSIX, a Ctrl+Break console event on
     // Windows. Returns false when the request could not be delivered.
     bool requestStop();
