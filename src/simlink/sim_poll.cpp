@@ -87,14 +87,17 @@ int simReadRadio() {
     uint8_t selector = 0;
     if (!ipcRead(fsuipc::kRadioSelector, 1, &selector, &ipcResult) || !ipcProcess(&ipcResult))
         return simDropLink();
-    uint8_t frequency[2] = {};
-    int queued = 1;
+    uint32_t offset = 0;
     if (selector & 0x80)
-        queued = ipcRead(fsuipc::kCom1Frequency, 2, frequency, &ipcResult);
+        offset = fsuipc::kCom1Frequency;
     else if (selector & 0x40)
-        queued = ipcRead(fsuipc::kCom2Frequency, 2, frequency, &ipcResult);
-    // With neither bit set nothing is queued, and the send fails (nothing accumulated).
-    if (!queued || !ipcProcess(&ipcResult)) return simDropLink();
+        offset = fsuipc::kCom2Frequency;
+    if (offset == 0) {
+        simState.radio = kNoComFrequency;  // no radio selected: the nearest airport will do
+        return 1;
+    }
+    uint8_t frequency[2] = {};
+    if (!ipcRead(offset, 2, frequency, &ipcResult) || !ipcProcess(&ipcResult)) return simDropLink();
     simState.radio = comCodeFromBcd(static_cast<uint16_t>(frequency[0] | (frequency[1] << 8)));
     return 1;
 }

@@ -27,7 +27,7 @@ int simDropLink();
 int simConnect();       // opens the link unless it is open; logs an open failure
 int simReadFlags();     // returns goOn: ready to fly, not in a menu, not paused
 int simReadPosition();  // latitude, longitude and altitude into simState
-int simReadRadio();     // the selected COM radio's frequency into simState.radio
+int simReadRadio();     // the selected COM radio's frequency into simState.radio (kNoComFrequency: none)
 
 // The COM frequency code (kHz above 117000) of a BCD frequency word holding 1xx.xx MHz.
 uint16_t comCodeFromBcd(uint16_t bcd);
