@@ -46,6 +46,9 @@ void runMainLoop(const MainLoopSteps& steps) {
         if (!(interval > counter)) {
             int fresh = steps.poll();
             counter = 0;  // a failed poll waits a full interval too
+            // A stop that came during the poll ends the loop before anything else talks to the
+            // simulator: the system gives a closing console only a few seconds.
+            if (core.stopRequested.isSet()) return;
             if (fresh) chooseAndPlaceTower(steps);
         }
         steps.sleep(kCycleMilliseconds);

@@ -20,7 +20,7 @@ struct MainLoopSteps {
 // towerMinCandidates setting. Whatever asks which tower the loop would choose asks it this way.
 Airport* mainLoopTowerSearch(Airport* (*search)(int32_t factor, int32_t minCandidates));
 
-// Runs until core.stopRequested is seen after a sleep. Reads the settings through core.config and
+// Runs until core.stopRequested is seen after a sleep or a poll. Reads the settings through core.config and
 // keeps core.currentAirport and core.placedAirport. An airport counts as placed only once its tower
 // write succeeded: until then every successful poll places it again as a new tower. After the link was
 // opened again, the placed tower is written once more with its zoom.

@@ -69,7 +69,6 @@ int consoleCtrlHandler(uint32_t /*ctrlType*/) {
 
 int runApplication() {
     core.config = configDefaults();
-    ipcSetStopCheck(stopIsRequested);
     if (!openSimulatorLink()) return failStart();  // even a failed open keeps its atom back
 
     buildPaths();
@@ -91,6 +90,7 @@ int runApplication() {
     // Console control events before this point (during the database build) take the system's default
     // action: the handler is registered only once there is a loop to stop.
     platformAddConsoleCtrlHandler(consoleCtrlHandler);
+    ipcSetStopCheck(stopIsRequested);  // from now on a stop can come, and every exchange heeds it
     if (core.stopRequested.isSet()) return stop();
 
     runMainLoop(MainLoopSteps{simPoll, towerSearch, placeTower, simLinkReopened, platformSleep});

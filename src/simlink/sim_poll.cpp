@@ -19,8 +19,12 @@ int64_t signed64(const uint8_t* bytes) {
 SimLinkWatch simLinkWatch;
 
 int simDropLink() {
+    if (ipcStopRequested()) {
+        ipcClose();  // the run is ending: no failure to report
+        return 0;
+    }
     if (ipcLink.view && !simLinkWatch.outage) {
-        logMessage(4, "Simulator link failed: %s; reopening it at the next poll", ipcResultText(ipcResult));
+        logMessage(0, "Simulator link failed: %s; reopening it at the next poll", ipcResultText(ipcResult));
         simLinkWatch.outage = 1;
     }
     ipcClose();
@@ -44,11 +48,16 @@ int simConnect() {
         simLinkWatch.reopened = 1;
         return 1;
     }
-    if (ipcResult > kIpcAlreadyOpen) {
+    if (ipcResult <= kIpcAlreadyOpen) return 1;
+    if (ipcStopRequested()) return 0;
+    // While the simulator is away every poll fails the same way: say so once, and again only when the
+    // reason changes.
+    if (ipcResult != simLinkWatch.openFailure) {
         logMessage(0, "FSUIPC connection failed: %s", ipcResultText(ipcResult));
-        return 0;
+        simLinkWatch.openFailure = ipcResult;
     }
-    return 1;
+    simLinkWatch.outage = 1;
+    return 0;
 }
 
 int simReadFlags() {
@@ -105,9 +114,10 @@ int simReadRadio() {
 int simPoll() {
     const int fresh = simConnect() && simReadFlags() && simReadPosition() && simReadRadio();
     // Every failed exchange closes the link: still open, the simulator answered all of this poll.
-    if (ipcLink.view && simLinkWatch.outage) {
-        logMessage(4, "Simulator link working again");
+    if (ipcLink.view) {
+        if (simLinkWatch.outage) logMessage(0, "Simulator link working again");
         simLinkWatch.outage = 0;
+        simLinkWatch.openFailure = 0;
     }
     if (!fresh) return 0;
     logMessage(5, "clat %f clon %f calt %f radio @%.3f", simState.clat, simState.clon, simState.calt,

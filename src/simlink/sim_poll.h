@@ -8,7 +8,8 @@
 // What the poll knows about the link across polls.
 struct SimLinkWatch {
     int reopened = 0;  // the poll opened the link again since simLinkReopened last said so
-    int outage = 0;    // a failed exchange closed the link and no poll has worked since
+    int outage = 0;    // a failed exchange or open lost the link and no poll has worked since
+    uint32_t openFailure = 0;  // the result code of this outage's last "FSUIPC connection failed" line
 };
 extern SimLinkWatch simLinkWatch;
 
@@ -20,11 +21,12 @@ int simPoll();
 int simLinkReopened();
 
 // Ends a failed exchange: closes the link for the next poll to reopen. The first failure of an outage
-// on an open link is logged at level 4 with its result text; the poll logs the recovery.
+// on an open link is logged at level 0 with its result text; the poll logs the recovery. A stop request
+// closes it without a word.
 int simDropLink();
 
 // The poll's steps, in its order; each returns 1 on success.
-int simConnect();       // opens the link unless it is open; logs an open failure
+int simConnect();       // opens the link unless it is open; logs an outage's open failure once per code
 int simReadFlags();     // returns goOn: ready to fly, not in a menu, not paused
 int simReadPosition();  // latitude, longitude and altitude into simState
 int simReadRadio();     // the selected COM radio's frequency into simState.radio (kNoComFrequency: none)

@@ -22,6 +22,7 @@ struct Recorder {
     std::vector<uint32_t> sleeps;
     int pollResult = 1;
     size_t stopAfterSleeps = 0;
+    bool stopInPoll = false;
     Airport* searchResult = nullptr;
     Airport* currentAtPlace = nullptr;
     std::vector<int> placeResults;  // one per placement, in order; 1 once used up
@@ -38,6 +39,7 @@ int next(std::vector<int>& script, int otherwise) {
 
 int fakePoll() {
     rec.events += 'P';
+    if (rec.stopInPoll) core.stopRequested.set();
     return rec.pollResult;
 }
 Airport* fakeSearch(int32_t factor, int32_t minCandidates) {
@@ -202,6 +204,13 @@ TEST_F(MainLoopTest, ControlEventFromAnotherThreadEndsTheLoop) {
     stopper.join();
     EXPECT_TRUE(core.stopRequested.isSet());
     EXPECT_EQ(rec.events, "P");
+}
+
+TEST_F(MainLoopTest, AStopDuringThePollEndsTheLoopBeforeThePlacement) {
+    rec.searchResult = airportA;
+    rec.stopInPoll = true;
+    pollPositions(10, 5);
+    EXPECT_EQ(rec.events, "P");  // no search, no placement, no sleep
 }
 
 }  // namespace

@@ -114,13 +114,12 @@ TEST_F(SimPollTest, FlagsStopThePollButKeepTheLink) {
     }
 }
 
-TEST_F(SimPollTest, FailedExchangeKeepsThePreviousStateClosesTheLinkAndLogsTheOutageOnce) {
+TEST_F(SimPollTest, FailedExchangeKeepsThePreviousStateAndClosesTheLink) {
     ASSERT_EQ(simPoll(), 1);
     memory().putU64(0x0560, 0);
     memory().putU16(0x034E, 0x2345);
     server->answersLeft = 1;  // the flags, then nothing
     server->sendError = 0;
-    LogCapture log(5);
     EXPECT_EQ(simPoll(), 0);
     EXPECT_EQ(ipcResult, kIpcTimedOut);
     EXPECT_EQ(ipcLink.view, nullptr);
@@ -128,31 +127,80 @@ TEST_F(SimPollTest, FailedExchangeKeepsThePreviousStateClosesTheLinkAndLogsTheOu
     EXPECT_DOUBLE_EQ(simState.clon, 90.0);
     EXPECT_DOUBLE_EQ(simState.calt, 1000.0);
     EXPECT_EQ(simState.radio, 1000);
-    EXPECT_EQ(log.text(),
-              "success: 1 ready: 1 pmenu: 0 pgame: 0: goOn 1\r\n"
-              "Simulator link failed: IPC timed out all retries; reopening it at the next poll\r\n");
-
-    server->answersLeft = 1;  // the reopen's handshake, then nothing: the same outage
-    log.clear();
-    EXPECT_EQ(simPoll(), 0);
-    EXPECT_EQ(log.text(), "");
 
     server->answersLeft = -1;
-    log.clear();
     EXPECT_EQ(simPoll(), 1);  // reopened
+    EXPECT_EQ(simLinkReopened(), 1);
     EXPECT_DOUBLE_EQ(simState.clat, 0.0);
     EXPECT_EQ(simState.radio, 6450);
-    EXPECT_TRUE(log.contains("goOn 1\r\nSimulator link working again\r\nclat ")) << log.text();
 }
 
-TEST_F(SimPollTest, NoSimulatorIsLoggedAtEveryPoll) {
-    server->fs98Main = false;
+// What a pilot sees (level 0) while the simulator is away: each outage's first failure, its open
+// failures once per reason, and the recovery.
+TEST_F(SimPollTest, AnOutageIsToldOnceAndItsOpenFailuresOncePerReason) {
+    ASSERT_EQ(simPoll(), 1);
+    server->sendError = 0;
     LogCapture log(0);
-    EXPECT_EQ(simPoll(), 0);
-    EXPECT_EQ(simPoll(), 0);
-    EXPECT_EQ(log.text(),
-              "FSUIPC connection failed: Cannot link to FSUIPC or WideClient\r\n"
-              "FSUIPC connection failed: Cannot link to FSUIPC or WideClient\r\n");
+    struct Step {
+        bool server;      // a server window exists
+        int answersLeft;  // sends it answers before it stops answering (-1: all)
+        int polls;
+        const char* said;
+    } steps[] = {
+        {true, 1, 1, "Simulator link failed: IPC timed out all retries; reopening it at the next poll\r\n"},
+        {true, 1, 1, ""},  // the reopen's handshake, then nothing: the same outage
+        {false, -1, 3, "FSUIPC connection failed: Cannot link to FSUIPC or WideClient\r\n"},
+        {true, 0, 2, "FSUIPC connection failed: IPC timed out all retries\r\n"},  // another reason
+        {true, -1, 2, "Simulator link working again\r\n"},
+        // A new outage tells its reasons anew.
+        {true, 0, 1, "Simulator link failed: IPC timed out all retries; reopening it at the next poll\r\n"},
+        {false, -1, 2, "FSUIPC connection failed: Cannot link to FSUIPC or WideClient\r\n"},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.said);
+        server->fs98Main = step.server;
+        server->answersLeft = step.answersLeft;
+        log.clear();
+        for (int i = 0; i < step.polls; ++i)
+            simPoll();
+        EXPECT_EQ(log.text(), step.said);
+    }
+}
+
+int stopChecksLeft = 0;  // the stop check says "go on" this many times, then "stop"
+int stopAfterChecks() {
+    return stopChecksLeft-- > 0 ? 0 : 1;
+}
+
+TEST_F(SimPollTest, AStopEndsThePollAtTheNextExchangeWithoutAWord) {
+    struct Case {
+        bool linkOpen;
+        int failingSends;  // -1: the server never answers
+        int goOn;          // stop checks that say "go on" before the stop
+        int sends;
+    } cases[] = {
+        {true, 0, 1, 1},    // during the flags: no position read, no failure line
+        {false, -1, 1, 1},  // during a reopen's first send: no "connection failed"
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.linkOpen << " " << c.goOn);
+        if (c.linkOpen) {
+            ASSERT_EQ(simConnect(), 1);
+        } else {
+            simLinkWatch.outage = 1;  // as a failed exchange leaves it
+            ipcClose();
+        }
+        server->sends = 0;
+        server->failingSends = c.failingSends;
+        ipcSetStopCheck(stopAfterChecks);
+        stopChecksLeft = c.goOn;
+        LogCapture log(0);
+        EXPECT_EQ(simPoll(), 0);
+        ipcSetStopCheck(nullptr);
+        server->failingSends = 0;
+        EXPECT_EQ(server->sends, c.sends);
+        EXPECT_EQ(log.text(), "");
+    }
 }
 
 TEST(ComCode, DecodesBcdWords) {
