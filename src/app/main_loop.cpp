@@ -23,10 +23,10 @@ void chooseAndPlaceTower(const MainLoopSteps& steps) {
     Airport* chosen = mainLoopTowerSearch(steps.search);
     if (!chosen) return;  // no airport in reach: nothing to place, and the previous choice stands
     core.currentAirport = chosen;
-    const int reopened = steps.linkReopened();
+    const int viewLost = steps.viewLost();
     if (chosen != core.placedAirport) {
         if (steps.place(kPlaceChanged)) core.placedAirport = chosen;
-    } else if (reopened) {
+    } else if (viewLost) {
         steps.place(kPlaceRestore);  // a failure closes the link, and the next reopen asks again
     } else if (core.config->alwaysSetTower != 0) {
         steps.place(kPlaceAgain);

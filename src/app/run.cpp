@@ -93,6 +93,6 @@ int runApplication() {
     ipcSetStopCheck(stopIsRequested);  // from now on a stop can come, and every exchange heeds it
     if (core.stopRequested.isSet()) return stop();
 
-    runMainLoop(MainLoopSteps{simPoll, towerSearch, placeTower, simLinkReopened, platformSleep});
+    runMainLoop(MainLoopSteps{simPoll, towerSearch, placeTower, simTowerViewLost, platformSleep});
     return stop();
 }

@@ -31,10 +31,10 @@ int simDropLink() {
     return 0;
 }
 
-int simLinkReopened() {
-    int reopened = simLinkWatch.reopened;
-    simLinkWatch.reopened = 0;
-    return reopened;
+int simTowerViewLost() {
+    int lost = simLinkWatch.viewLost;
+    simLinkWatch.viewLost = 0;
+    return lost;
 }
 
 uint16_t comCodeFromBcd(uint16_t bcd) {
@@ -45,7 +45,7 @@ uint16_t comCodeFromBcd(uint16_t bcd) {
 
 int simConnect() {
     if (ipcOpen(0, &ipcResult)) {
-        simLinkWatch.reopened = 1;
+        simLinkWatch.viewLost = 1;
         return 1;
     }
     if (ipcResult <= kIpcAlreadyOpen) return 1;
@@ -70,6 +70,8 @@ int simReadFlags() {
         return simDropLink();
     uint16_t pgame = static_cast<uint16_t>(pause[0] | (pause[1] << 8));
     int ready = readyToFly == 0 ? 1 : 0;
+    // A flight (re)loading resets the simulator's view, even when the link to it never broke.
+    if (!ready) simLinkWatch.viewLost = 1;
     int goOn = ready == 1 && pmenu == 0 && pgame == 0 ? 1 : 0;
     logMessage(5, "success: %d ready: %d pmenu: %d pgame: %d: goOn %d", 1, ready, pmenu, pgame, goOn);
     return goOn;

@@ -16,7 +16,7 @@
 namespace {
 
 // What the loop did, in order: 'P' poll, 's' sleep, 'p' a changed tower placed, 'r' the same again,
-// 'z' the tower put back after a reopen.
+// 'z' the tower put back after the simulator may have lost the view.
 struct Recorder {
     std::string events;
     std::vector<uint32_t> sleeps;
@@ -26,7 +26,7 @@ struct Recorder {
     Airport* searchResult = nullptr;
     Airport* currentAtPlace = nullptr;
     std::vector<int> placeResults;  // one per placement, in order; 1 once used up
-    std::vector<int> reopens;       // what linkReopened says, one per call; 0 once used up
+    std::vector<int> viewLost;      // what viewLost says, one per call; 0 once used up
 };
 Recorder rec;
 
@@ -52,8 +52,8 @@ int fakePlace(int placement) {
     rec.currentAtPlace = core.currentAirport;
     return next(rec.placeResults, 1);
 }
-int fakeLinkReopened() {
-    return next(rec.reopens, 0);
+int fakeViewLost() {
+    return next(rec.viewLost, 0);
 }
 void fakeSleep(uint32_t ms) {
     rec.events += 's';
@@ -61,7 +61,7 @@ void fakeSleep(uint32_t ms) {
     if (rec.sleeps.size() >= rec.stopAfterSleeps) core.stopRequested.set();
 }
 
-const MainLoopSteps kFakeSteps{fakePoll, fakeSearch, fakePlace, fakeLinkReopened, fakeSleep};
+const MainLoopSteps kFakeSteps{fakePoll, fakeSearch, fakePlace, fakeViewLost, fakeSleep};
 
 class MainLoopTest : public ::testing::Test {
 protected:
@@ -90,14 +90,14 @@ protected:
         return positions;
     }
 
-    // Polls once per sleep, always finding airport A, with the placements' and the reopen checks'
+    // Polls once per sleep, always finding airport A, with the placements' and the lost-view checks'
     // results scripted; returns what the loop did.
-    std::string placements(int alwaysSetTower, std::vector<int> placeResults, std::vector<int> reopens,
+    std::string placements(int alwaysSetTower, std::vector<int> placeResults, std::vector<int> viewLost,
                            size_t polls) {
         rec = Recorder{};
         rec.searchResult = airportA;
         rec.placeResults = placeResults;
-        rec.reopens = reopens;
+        rec.viewLost = viewLost;
         config->alwaysSetTower = alwaysSetTower;
         core.placedAirport = nullptr;
         pollPositions(10, polls);
@@ -161,10 +161,10 @@ TEST_F(MainLoopTest, AFailedTowerWriteIsPlacedAgainAsNewAtEverySuccessfulPoll) {
     EXPECT_EQ(placements(1, {0, 1}, {}, 3), "PpsPpsPrs");
 }
 
-TEST_F(MainLoopTest, AfterAReopenThePlacedTowerIsPutBack) {
+TEST_F(MainLoopTest, AfterTheViewWasLostThePlacedTowerIsPutBack) {
     EXPECT_EQ(placements(0, {}, {0, 1, 0}, 3), "PpsPzsPs");
     EXPECT_EQ(placements(1, {}, {0, 1, 0}, 3), "PpsPzsPrs");
-    EXPECT_EQ(placements(0, {1, 0}, {0, 1, 1}, 3), "PpsPzsPzs");  // a failed put-back: the next reopen asks
+    EXPECT_EQ(placements(0, {1, 0}, {0, 1, 1}, 3), "PpsPzsPzs");  // a failed put-back: the next loss asks
     EXPECT_EQ(placements(0, {}, {1}, 2), "PpsPs");                // a new tower gets its zoom anyway
 }
 
@@ -194,7 +194,7 @@ TEST_F(MainLoopTest, NoAirportKeepsThePreviousOne) {
 }
 
 TEST_F(MainLoopTest, ControlEventFromAnotherThreadEndsTheLoop) {
-    MainLoopSteps steps{fakePoll, fakeSearch, fakePlace, fakeLinkReopened, platformSleep};
+    MainLoopSteps steps{fakePoll, fakeSearch, fakePlace, fakeViewLost, platformSleep};
     rec.pollResult = 0;
     std::thread stopper([] {
         platformSleep(100);

@@ -88,10 +88,11 @@ TEST_F(SimPollTest, FlagsStopThePollButKeepTheLink) {
         uint32_t offset;
         int size;
         const char* line;
+        int viewLost;  // a flight loading resets the simulator's view; a pause or a menu keep it
     } cases[] = {
-        {0x3364, 1, "success: 1 ready: 0 pmenu: 0 pgame: 0: goOn 0\r\n"},
-        {0x3365, 1, "success: 1 ready: 1 pmenu: 1 pgame: 0: goOn 0\r\n"},
-        {0x0264, 2, "success: 1 ready: 1 pmenu: 0 pgame: 1: goOn 0\r\n"},
+        {0x3364, 1, "success: 1 ready: 0 pmenu: 0 pgame: 0: goOn 0\r\n", 1},
+        {0x3365, 1, "success: 1 ready: 1 pmenu: 1 pgame: 0: goOn 0\r\n", 0},
+        {0x0264, 2, "success: 1 ready: 1 pmenu: 0 pgame: 1: goOn 0\r\n", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -104,10 +105,13 @@ TEST_F(SimPollTest, FlagsStopThePollButKeepTheLink) {
             memory().putU16(c.offset, 1);
         simState.clat = 12.5;
         ASSERT_EQ(simConnect(), 1);
+        simTowerViewLost();  // the first open's
         server->sends = 0;
         LogCapture log(5);
         EXPECT_EQ(simPoll(), 0);
         EXPECT_EQ(log.text(), c.line);
+        EXPECT_EQ(simTowerViewLost(), c.viewLost);
+        EXPECT_EQ(simTowerViewLost(), 0);  // said once
         EXPECT_EQ(server->sends, 1);  // no position read
         EXPECT_DOUBLE_EQ(simState.clat, 12.5);
         EXPECT_NE(ipcLink.view, nullptr);
@@ -129,8 +133,9 @@ TEST_F(SimPollTest, FailedExchangeKeepsThePreviousStateAndClosesTheLink) {
     EXPECT_EQ(simState.radio, 1000);
 
     server->answersLeft = -1;
+    simTowerViewLost();
     EXPECT_EQ(simPoll(), 1);  // reopened
-    EXPECT_EQ(simLinkReopened(), 1);
+    EXPECT_EQ(simTowerViewLost(), 1);
     EXPECT_DOUBLE_EQ(simState.clat, 0.0);
     EXPECT_EQ(simState.radio, 6450);
 }
