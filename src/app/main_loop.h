@@ -11,8 +11,10 @@ struct Airport;
 struct MainLoopSteps {
     int (*poll)();                                              // 1 when the aircraft state is fresh
     Airport* (*search)(int32_t factor, int32_t minCandidates);  // the tower's airport, or null
-    int (*place)(int placement);  // moves the tower view (kPlace...); 1 when it reached the simulator
-    int (*viewLost)();            // 1 once after the simulator may have lost the tower view
+    int (*place)(int placement);          // moves the tower view (kPlace...); 1 when it reached the simulator
+    int (*viewLost)();                    // 1 once after the simulator may have lost the tower view
+    int (*linkLost)();                    // 1 while the link to the simulator is lost
+    void (*setTitle)(const char* title);  // the console window's title
     void (*sleep)(uint32_t milliseconds);
 };
 
@@ -24,5 +26,7 @@ Airport* mainLoopTowerSearch(Airport* (*search)(int32_t factor, int32_t minCandi
 // core.config and keeps core.currentAirport and core.placedAirport. An airport counts as placed only
 // once its tower write succeeded: until then every successful poll places it again as a new tower.
 // When the simulator may have lost the view (the link was opened again, a flight was loaded), the
-// placed tower is written once more with its zoom.
+// placed tower is written once more with its zoom. After every poll the console title names the tower
+// last placed and, while the link is lost, says that kestrel waits for the simulator; it is set only
+// when its text changes, starting from the plain title the start set.
 void runMainLoop(const MainLoopSteps& steps);

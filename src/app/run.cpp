@@ -93,6 +93,7 @@ int runApplication() {
     ipcSetStopCheck(stopIsRequested);  // from now on a stop can come, and every exchange heeds it
     if (core.stopRequested.isSet()) return stop();
 
-    runMainLoop(MainLoopSteps{simPoll, towerSearch, placeTower, simTowerViewLost, platformSleep});
+    runMainLoop(MainLoopSteps{simPoll, towerSearch, placeTower, simTowerViewLost, simLinkLost,
+                              platformSetConsoleTitle, platformSleep});
     return stop();
 }

@@ -37,6 +37,10 @@ int simTowerViewLost() {
     return lost;
 }
 
+int simLinkLost() {
+    return ipcLink.view ? 0 : 1;
+}
+
 uint16_t comCodeFromBcd(uint16_t bcd) {
     // Nibbles above 9 enter the sum as they are.
     int n = ((bcd >> 12) & 0xF) * 1000 + ((bcd >> 8) & 0xF) * 100 + ((bcd >> 4) & 0xF) * 10 + (bcd & 0xF);

@@ -21,6 +21,9 @@ int simPoll();
 // ready-to-fly flag said not ready; a pause or a menu keep the view). 0 until the next such event.
 int simTowerViewLost();
 
+// 1 while the link is lost: a failed exchange closed it and no open has worked since.
+int simLinkLost();
+
 // Ends a failed exchange: closes the link for the next poll to reopen. The first failure of an outage
 // on an open link is logged at level 0 with its result text; the poll logs the recovery. A stop request
 // closes it without a word.

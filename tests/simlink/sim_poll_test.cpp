@@ -127,6 +127,7 @@ TEST_F(SimPollTest, FailedExchangeKeepsThePreviousStateAndClosesTheLink) {
     EXPECT_EQ(simPoll(), 0);
     EXPECT_EQ(ipcResult, kIpcTimedOut);
     EXPECT_EQ(ipcLink.view, nullptr);
+    EXPECT_EQ(simLinkLost(), 1);
     EXPECT_DOUBLE_EQ(simState.clat, 90.0);
     EXPECT_DOUBLE_EQ(simState.clon, 90.0);
     EXPECT_DOUBLE_EQ(simState.calt, 1000.0);
@@ -135,6 +136,7 @@ TEST_F(SimPollTest, FailedExchangeKeepsThePreviousStateAndClosesTheLink) {
     server->answersLeft = -1;
     simTowerViewLost();
     EXPECT_EQ(simPoll(), 1);  // reopened
+    EXPECT_EQ(simLinkLost(), 0);
     EXPECT_EQ(simTowerViewLost(), 1);
     EXPECT_DOUBLE_EQ(simState.clat, 0.0);
     EXPECT_EQ(simState.radio, 6450);
