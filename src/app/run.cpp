@@ -69,6 +69,7 @@ int consoleCtrlHandler(uint32_t /*ctrlType*/) {
 
 int runApplication() {
     core.config = configDefaults();
+    ipcSetStopCheck(stopIsRequested);
     if (!openSimulatorLink()) return failStart();  // even a failed open keeps its atom back
 
     buildPaths();
@@ -90,7 +91,6 @@ int runApplication() {
     // Console control events before this point (during the database build) take the system's default
     // action: the handler is registered only once there is a loop to stop.
     platformAddConsoleCtrlHandler(consoleCtrlHandler);
-    ipcSetStopCheck(stopIsRequested);  // from now on a stop can come, and every exchange heeds it
     if (core.stopRequested.isSet()) return stop();
 
     runMainLoop(MainLoopSteps{simPoll, towerSearch, placeTower, simTowerViewLost, simLinkLost,

@@ -7,6 +7,7 @@
 
 #include "core/core_state.h"
 #include "core/progress.h"
+#include "platform/platform.h"
 #include "app/run.h"
 #include "fake_transport.h"
 #include "scenery_writer.h"
@@ -95,7 +96,10 @@ TEST_F(RunTest, NoAirportsEndTheStart) {
 TEST_F(RunTest, StopBeforeTheLoopClosesTheLinkAndEndsWithExitCodeZero) {
     writeOneAirport(dir.path() / "FS9");
     installFakeServer(server.get());
-    core.stopRequested.set();
+    static const ProgressPlatform stopAtTheEndOfTheBuild{
+        [] {}, [] { return 1; }, [](ProgressText, const char*) {}, [](uint16_t) {}, [](uint16_t) {}, [] {}, [] {},
+        [] { core.stopRequested.set(); }, platformTickCount, [](uint32_t) {}};
+    setProgressPlatform(&stopAtTheEndOfTheBuild);
     LogCapture log(5);
     EXPECT_EQ(runApplication(), 0);
     EXPECT_NE(log.text().find("Configuration dump:\r\n"), std::string::npos);
