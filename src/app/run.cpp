@@ -103,6 +103,7 @@ int runApplication() {
 
     if (core.stopRequested.isSet()) return stop();
 
-    runMainLoop(MainLoopSteps{simPoll, towerSearch, placeTower, simLinkReopened, platformSleep});
+    runMainLoop(MainLoopSteps{simPoll, towerSearch, placeTower, simTowerViewLost, simLinkLost,
+                              platformSetConsoleTitle, platformSleep});
     return stop();
 }

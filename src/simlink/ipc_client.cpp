@@ -158,6 +158,10 @@ void ipcSetStopCheck(IpcStopCheck stopRequested) {
     stopCheck = stopRequested;
 }
 
+int ipcStopRequested() {
+    return stopCheck && stopCheck() ? 1 : 0;
+}
+
 void ipcBlockName(uint32_t processId, uint32_t openCount, char (&name)[kIpcBlockNameSize]) {
     std::snprintf(name, sizeof name, "FsasmLib:IPC:%X:%X", static_cast<unsigned>(processId),
                   static_cast<unsigned>(openCount));
@@ -268,7 +272,8 @@ int ipcProcess(uint32_t* result) {
     bool answered = false;
     bool stopped = false;
     for (uint32_t attempt = 0; attempt < kIpcSendAttempts && !answered; ++attempt) {
-        if (attempt > 0 && stopCheck && stopCheck()) {
+        // Before the first send too: a stop between exchanges must not wait for one more answer.
+        if (ipcStopRequested()) {
             stopped = true;
             break;
         }

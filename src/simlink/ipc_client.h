@@ -80,11 +80,13 @@ extern uint32_t ipcResult;  // the result code of the last operation, as the pro
 // The transport under the link: null selects the platform's. Tests put their own server behind it.
 void ipcUseTransport(const IpcTransport* transport);
 
-// Asked between the sends of an exchange: when it returns non-zero, the exchange gives up as timed out
-// instead of trying again, so a stop request is not held up by a simulator that does not answer.
-// Null (the default) never gives up early.
+// Asked before every send of an exchange, the first included: when it returns non-zero, the exchange
+// gives up as timed out without sending (again), so a stop request is not held up by a simulator that
+// answers slowly or not at all. Null (the default) never gives up early.
 using IpcStopCheck = int (*)();
 void ipcSetStopCheck(IpcStopCheck stopRequested);
+// 1 when the installed stop check asks to stop: the callers then give up without logging a failure.
+int ipcStopRequested();
 
 int ipcOpen(uint32_t requestedSimVersion, uint32_t* result);
 // Closes the link; its atom is kept until the next open has added its own.

@@ -19,18 +19,26 @@ int64_t signed64(const uint8_t* bytes) {
 SimLinkWatch simLinkWatch;
 
 int simDropLink() {
+    if (ipcStopRequested()) {
+        ipcClose();  // the run is ending: no failure to report
+        return 0;
+    }
     if (ipcLink.view && !simLinkWatch.outage) {
-        logMessage(4, "Simulator link failed: %s; reopening it at the next poll", ipcResultText(ipcResult));
+        logMessage(0, "Simulator link failed: %s; reopening it at the next poll", ipcResultText(ipcResult));
         simLinkWatch.outage = 1;
     }
     ipcClose();
     return 0;
 }
 
-int simLinkReopened() {
-    int reopened = simLinkWatch.reopened;
-    simLinkWatch.reopened = 0;
-    return reopened;
+int simTowerViewLost() {
+    int lost = simLinkWatch.viewLost;
+    simLinkWatch.viewLost = 0;
+    return lost;
+}
+
+int simLinkLost() {
+    return ipcLink.view ? 0 : 1;
 }
 
 uint16_t comCodeFromBcd(uint16_t bcd) {
@@ -41,14 +49,19 @@ uint16_t comCodeFromBcd(uint16_t bcd) {
 
 int simConnect() {
     if (ipcOpen(0, &ipcResult)) {
-        simLinkWatch.reopened = 1;
+        simLinkWatch.viewLost = 1;
         return 1;
     }
-    if (ipcResult > kIpcAlreadyOpen) {
+    if (ipcResult <= kIpcAlreadyOpen) return 1;
+    if (ipcStopRequested()) return 0;
+    // While the simulator is away every poll fails the same way: say so once, and again only when the
+    // reason changes.
+    if (ipcResult != simLinkWatch.openFailure) {
         logMessage(0, "FSUIPC connection failed: %s", ipcResultText(ipcResult));
-        return 0;
+        simLinkWatch.openFailure = ipcResult;
     }
-    return 1;
+    simLinkWatch.outage = 1;
+    return 0;
 }
 
 int simReadFlags() {
@@ -61,6 +74,8 @@ int simReadFlags() {
         return simDropLink();
     uint16_t pgame = static_cast<uint16_t>(pause[0] | (pause[1] << 8));
     int ready = readyToFly == 0 ? 1 : 0;
+    // A flight (re)loading resets the simulator's view, even when the link to it never broke.
+    if (!ready) simLinkWatch.viewLost = 1;
     int goOn = ready == 1 && pmenu == 0 && pgame == 0 ? 1 : 0;
     logMessage(5, "success: %d ready: %d pmenu: %d pgame: %d: goOn %d", 1, ready, pmenu, pgame, goOn);
     return goOn;
@@ -87,14 +102,17 @@ int simReadRadio() {
     uint8_t selector = 0;
     if (!ipcRead(fsuipc::kRadioSelector, 1, &selector, &ipcResult) || !ipcProcess(&ipcResult))
         return simDropLink();
-    uint8_t frequency[2] = {};
-    int queued = 1;
+    uint32_t offset = 0;
     if (selector & 0x80)
-        queued = ipcRead(fsuipc::kCom1Frequency, 2, frequency, &ipcResult);
+        offset = fsuipc::kCom1Frequency;
     else if (selector & 0x40)
-        queued = ipcRead(fsuipc::kCom2Frequency, 2, frequency, &ipcResult);
-    // With neither bit set nothing is queued, and the send fails (nothing accumulated).
-    if (!queued || !ipcProcess(&ipcResult)) return simDropLink();
+        offset = fsuipc::kCom2Frequency;
+    if (offset == 0) {
+        simState.radio = kNoComFrequency;  // no radio selected: the nearest airport will do
+        return 1;
+    }
+    uint8_t frequency[2] = {};
+    if (!ipcRead(offset, 2, frequency, &ipcResult) || !ipcProcess(&ipcResult)) return simDropLink();
     simState.radio = comCodeFromBcd(static_cast<uint16_t>(frequency[0] | (frequency[1] << 8)));
     return 1;
 }
@@ -102,9 +120,10 @@ int simReadRadio() {
 int simPoll() {
     const int fresh = simConnect() && simReadFlags() && simReadPosition() && simReadRadio();
     // Every failed exchange closes the link: still open, the simulator answered all of this poll.
-    if (ipcLink.view && simLinkWatch.outage) {
-        logMessage(4, "Simulator link working again");
+    if (ipcLink.view) {
+        if (simLinkWatch.outage) logMessage(0, "Simulator link working again");
         simLinkWatch.outage = 0;
+        simLinkWatch.openFailure = 0;
     }
     if (!fresh) return 0;
     logMessage(5, "clat %f clon %f calt %f radio @%.3f", simState.clat, simState.clon, simState.calt,

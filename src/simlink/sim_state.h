@@ -4,6 +4,10 @@
 
 #include <cstdint>
 
+// simState.radio when the radio selector names neither COM radio: like an empty tower slot, it matches
+// no tower (a COM radio cannot be tuned to 117.000 MHz).
+constexpr uint16_t kNoComFrequency = 0;
+
 struct SimState {
     uint16_t radio = 0;  // selected COM frequency code: kHz above 117000 (118.000 MHz is 1000)
     double calt = 0.0;   // aircraft altitude, metres

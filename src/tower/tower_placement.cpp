@@ -32,7 +32,8 @@ int placeTower(int placement) {
         logMessage(4, "Setting tower to lat %f lon %f alt %f", lat, lon, alt);
         dumpAirport(airport, 4);
     } else if (placement == kPlaceRestore) {
-        logMessage(4, "Setting tower again after the link was reopened: lat %f lon %f alt %f", lat, lon, alt);
+        logMessage(4, "Setting tower again after a reopen or a loaded flight: lat %f lon %f alt %f", lat, lon,
+                   alt);
     }
 
     const int ipcWritten = simSetTower(lat, lon, alt, changed || placement == kPlaceRestore ? 1 : 0);

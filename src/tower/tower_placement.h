@@ -14,7 +14,7 @@ void formatTowerInfo(const Airport* airport, char (&info)[kTowerInfoSize]);
 
 // What a placement writes. A newly selected tower: its position, the zoom and, below the altitude
 // limit, the text. The same tower again: its position. The tower put back after the link was opened
-// again (the simulator may have restarted with its default view): its position and the zoom.
+// again or a flight was loaded (the simulator may show its default view): its position and the zoom.
 enum : int {
     kPlaceAgain = 0,
     kPlaceChanged = 1,

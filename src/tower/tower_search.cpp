@@ -11,6 +11,8 @@
 #include "tower/spatial_index.h"
 
 int tunedTowerSlot(const Airport* a, uint16_t radio) {
+    // No radio tuned is heard by no tower, not even one whose code cuts down to 0 (117.00x MHz).
+    if (radio == kNoComFrequency) return -1;
     for (int i = 0; i < kTowerComSlots && a->towerCom[i] != 0; ++i)
         if ((a->towerCom[i] / 10) * 10 == radio) return i;
     return -1;

@@ -19,7 +19,8 @@ int allocateCandidates(uint32_t airportCount);
 // airport, or null when the index is empty.
 Airport* towerSearch(int32_t factor, int32_t minCandidates);
 
-// The first tower slot that, cut to the radio's 10 kHz resolution, equals the tuned code; -1 when none.
+// The first tower slot that, cut to the radio's 10 kHz resolution, equals the tuned code; -1 when none,
+// and always when no radio is tuned (kNoComFrequency).
 int tunedTowerSlot(const Airport* airport, uint16_t radio);
 
 // The search's flag for a collected airport: nearer than comLockThreshold (its distanceNm) and on the

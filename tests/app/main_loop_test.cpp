@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
+#include "airportdb/airport.h"
 #include "core/config.h"
 #include "core/core_state.h"
 #include "app/main_loop.h"
 #include "app/run.h"
+#include "kestrel_version.h"
 #include "platform/platform.h"
 #include "support/log_capture.h"
 #include "tower/tower_placement.h"
@@ -16,16 +20,22 @@
 namespace {
 
 // What the loop did, in order: 'P' poll, 's' sleep, 'p' a changed tower placed, 'r' the same again,
-// 'z' the tower put back after a reopen.
+// 'z' the tower put back after the simulator may have lost the view.
 struct Recorder {
     std::string events;
     std::vector<uint32_t> sleeps;
     int pollResult = 1;
     size_t stopAfterSleeps = 0;
+    bool stopInPoll = false;
     Airport* searchResult = nullptr;
     Airport* currentAtPlace = nullptr;
     std::vector<int> placeResults;  // one per placement, in order; 1 once used up
-    std::vector<int> reopens;       // what linkReopened says, one per call; 0 once used up
+    std::vector<int> viewLost;      // what viewLost says, one per call; 0 once used up
+    int linkLost = 0;
+    std::vector<std::string> titles;
+    // When not empty, one per poll: what the poll, search, placement and link say in that cycle.
+    struct Cycle { int fresh; Airport* chosen; int placed; int linkLost; };
+    std::vector<Cycle> cycles;
 };
 Recorder rec;
 
@@ -38,6 +48,13 @@ int next(std::vector<int>& script, int otherwise) {
 
 int fakePoll() {
     rec.events += 'P';
+    if (rec.stopInPoll) core.stopRequested.set();
+    if (!rec.cycles.empty()) {
+        const Recorder::Cycle c = rec.cycles.front();
+        rec.cycles.erase(rec.cycles.begin());
+        std::tie(rec.pollResult, rec.searchResult, rec.linkLost) = std::tie(c.fresh, c.chosen, c.linkLost);
+        rec.placeResults = {c.placed};
+    }
     return rec.pollResult;
 }
 Airport* fakeSearch(int32_t factor, int32_t minCandidates) {
@@ -50,8 +67,14 @@ int fakePlace(int placement) {
     rec.currentAtPlace = core.currentAirport;
     return next(rec.placeResults, 1);
 }
-int fakeLinkReopened() {
-    return next(rec.reopens, 0);
+int fakeViewLost() {
+    return next(rec.viewLost, 0);
+}
+int fakeLinkLost() {
+    return rec.linkLost;
+}
+void fakeSetTitle(const char* title) {
+    rec.titles.push_back(title);
 }
 void fakeSleep(uint32_t ms) {
     rec.events += 's';
@@ -59,7 +82,16 @@ void fakeSleep(uint32_t ms) {
     if (rec.sleeps.size() >= rec.stopAfterSleeps) core.stopRequested.set();
 }
 
-const MainLoopSteps kFakeSteps{fakePoll, fakeSearch, fakePlace, fakeLinkReopened, fakeSleep};
+const MainLoopSteps kFakeSteps{fakePoll,     fakeSearch,   fakePlace, fakeViewLost,
+                               fakeLinkLost, fakeSetTitle, fakeSleep};
+
+Airport airportNamed(const char* ident) {
+    Airport a{};
+    std::memcpy(a.ident, ident, std::strlen(ident));
+    return a;
+}
+Airport recordA = airportNamed("AAAA");
+Airport recordB = airportNamed("BBBB");
 
 class MainLoopTest : public ::testing::Test {
 protected:
@@ -88,14 +120,14 @@ protected:
         return positions;
     }
 
-    // Polls once per sleep, always finding airport A, with the placements' and the reopen checks'
+    // Polls once per sleep, always finding airport A, with the placements' and the lost-view checks'
     // results scripted; returns what the loop did.
-    std::string placements(int alwaysSetTower, std::vector<int> placeResults, std::vector<int> reopens,
+    std::string placements(int alwaysSetTower, std::vector<int> placeResults, std::vector<int> viewLost,
                            size_t polls) {
         rec = Recorder{};
         rec.searchResult = airportA;
         rec.placeResults = placeResults;
-        rec.reopens = reopens;
+        rec.viewLost = viewLost;
         config->alwaysSetTower = alwaysSetTower;
         core.placedAirport = nullptr;
         pollPositions(10, polls);
@@ -103,8 +135,8 @@ protected:
     }
 
     std::unique_ptr<Config> config;
-    Airport* airportA = reinterpret_cast<Airport*>(0x1000);
-    Airport* airportB = reinterpret_cast<Airport*>(0x2000);
+    Airport* airportA = &recordA;
+    Airport* airportB = &recordB;
 };
 
 TEST_F(MainLoopTest, FirstPollAtOnceThenEveryCeilIntervalOverTenSleeps) {
@@ -159,10 +191,10 @@ TEST_F(MainLoopTest, AFailedTowerWriteIsPlacedAgainAsNewAtEverySuccessfulPoll) {
     EXPECT_EQ(placements(1, {0, 1}, {}, 3), "PpsPpsPrs");
 }
 
-TEST_F(MainLoopTest, AfterAReopenThePlacedTowerIsPutBack) {
+TEST_F(MainLoopTest, AfterTheViewWasLostThePlacedTowerIsPutBack) {
     EXPECT_EQ(placements(0, {}, {0, 1, 0}, 3), "PpsPzsPs");
     EXPECT_EQ(placements(1, {}, {0, 1, 0}, 3), "PpsPzsPrs");
-    EXPECT_EQ(placements(0, {1, 0}, {0, 1, 1}, 3), "PpsPzsPzs");  // a failed put-back: the next reopen asks
+    EXPECT_EQ(placements(0, {1, 0}, {0, 1, 1}, 3), "PpsPzsPzs");  // a failed put-back: the next loss asks
     EXPECT_EQ(placements(0, {}, {1}, 2), "PpsPs");                // a new tower gets its zoom anyway
 }
 
@@ -192,7 +224,8 @@ TEST_F(MainLoopTest, NoAirportKeepsThePreviousOne) {
 }
 
 TEST_F(MainLoopTest, ControlEventFromAnotherThreadEndsTheLoop) {
-    MainLoopSteps steps{fakePoll, fakeSearch, fakePlace, fakeLinkReopened, platformSleep};
+    MainLoopSteps steps{fakePoll,     fakeSearch,   fakePlace,    fakeViewLost,
+                        fakeLinkLost, fakeSetTitle, platformSleep};
     rec.pollResult = 0;
     std::thread stopper([] {
         platformSleep(100);
@@ -202,6 +235,32 @@ TEST_F(MainLoopTest, ControlEventFromAnotherThreadEndsTheLoop) {
     stopper.join();
     EXPECT_TRUE(core.stopRequested.isSet());
     EXPECT_EQ(rec.events, "P");
+}
+
+TEST_F(MainLoopTest, AStopDuringThePollEndsTheLoopBeforeThePlacement) {
+    rec.searchResult = airportA;
+    rec.stopInPoll = true;
+    pollPositions(10, 5);
+    EXPECT_EQ(rec.events, "P");  // no search, no placement, no sleep
+}
+
+TEST_F(MainLoopTest, TheTitleNamesTheTowerLastPlacedAndTheWaitOnlyWhenItChanges) {
+    Airport hostile = airportNamed("C\x1B\x07\xC3");
+    rec.cycles = {
+        {0, nullptr, 1, 1},  // the simulator is away from the start
+        {1, airportA, 1, 0},
+        {1, airportA, 1, 0},
+        {0, nullptr, 1, 1},
+        {0, nullptr, 1, 1},
+        {1, airportB, 0, 1},  // not placed: the title keeps the tower last placed
+        {1, airportB, 1, 0},
+        {1, &hostile, 1, 0},  // a control character must not end a terminal's title sequence
+    };
+    pollPositions(10, rec.cycles.size());
+    const std::string title = "kestrel " KESTREL_VERSION;
+    EXPECT_EQ(rec.titles, (std::vector<std::string>{title + " - waiting for the simulator", title + " - AAAA",
+                                                    title + " - AAAA - waiting for the simulator",
+                                                    title + " - BBBB", title + " - C???"}));
 }
 
 }  // namespace

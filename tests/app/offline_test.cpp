@@ -174,7 +174,8 @@ Airport* mainLoopChoice(const OfflineRequest& request) {
                             placed = core.currentAirport;
                             return 1;
                         },
-                        [] { return 0; }, [](uint32_t) { core.stopRequested.set(); }};
+                        [] { return 0; }, [] { return 0; }, [](const char*) {},
+                        [](uint32_t) { core.stopRequested.set(); }};
     core.currentAirport = nullptr;
     core.placedAirport = nullptr;
     core.stopRequested = StopFlag{};

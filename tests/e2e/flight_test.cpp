@@ -76,24 +76,28 @@ TEST_F(FlightTest, TheTowerFollowsTheRadioAndTheAltitudeLimit) {
           "12,47.01,8.0,500,120.30,118.10,0x80,1,0,0\n"
           // above the altitude limit near Bravo: the tower moves, no text
           "16,47.11,8.0,4000,121.00,118.10,0x80,1,0,0\n"
-          // paused, in a menu, not ready: nothing happens, wherever the aircraft is
+          // paused, in a menu: nothing happens, wherever the aircraft is, and the view stays
           "20,47.55,8.0,300,121.00,118.10,0x80,1,0,1\n"
           "22,47.55,8.0,300,121.00,118.10,0x80,1,1,0\n"
-          "24,47.55,8.0,300,121.00,118.10,0x80,0,0,0\n"
+          "24,47.11,8.0,4000,121.00,118.10,0x80,1,0,0\n"
+          // a flight loaded (not ready) with the link unbroken: Bravo's view is set once more, with zoom
+          "26,47.55,8.0,300,121.00,118.10,0x80,0,0,0\n"
+          "28,47.11,8.0,4000,121.00,118.10,0x80,1,0,0\n"
           // flying again near Charlie, on COM2 tuned to Charlie
-          "26,47.54,8.0,300,121.00,120.30,0x40,1,0,0\n"
-          "38,47.54,8.0,300,121.00,120.30,0x40,1,0,0\n");
+          "31,47.54,8.0,300,121.00,120.30,0x40,1,0,0\n"
+          "43,47.54,8.0,300,121.00,120.30,0x40,1,0,0\n");
     ASSERT_GE(f.waitForRecord({"Tower @ CCCC (Charlie)"}, kTimeoutMs), 0) << f.kestrel.output();
 
     std::vector<TowerWrite> writes = towerWrites();
-    ASSERT_EQ(writes.size(), 4u) << f.kestrel.output();
+    ASSERT_EQ(writes.size(), 5u) << f.kestrel.output();
     EXPECT_NEAR(writes[0].lat, 47.10, 1e-6);  // Bravo, by its frequency
     EXPECT_NEAR(writes[1].lat, 47.00, 1e-6);  // Alpha, the nearest
     EXPECT_NEAR(writes[2].lat, 47.10, 1e-6);  // Bravo, the nearest, high up
-    EXPECT_NEAR(writes[3].lat, 47.55, 1e-6);  // Charlie
+    EXPECT_NEAR(writes[3].lat, 47.10, 1e-6);  // Bravo again after the flight was loaded
+    EXPECT_NEAR(writes[4].lat, 47.55, 1e-6);  // Charlie
     for (const TowerWrite& w : writes)
-        EXPECT_TRUE(w.zoom);          // every write here is a change
-    EXPECT_GE(writes[3].time, 26.0);  // nothing while paused, in a menu or not ready
+        EXPECT_TRUE(w.zoom);          // every write here sets the view anew
+    EXPECT_GE(writes[3].time, 28.0);  // nothing while paused, in a menu or not ready
     EXPECT_EQ(texts(), (std::vector<std::string>{"Tower @ BBBB (Bravo)", "Tower @ AAAA (Alpha Field)",
                                                  "Tower @ CCCC (Charlie)"}));
 }

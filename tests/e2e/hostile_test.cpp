@@ -67,7 +67,8 @@ TEST_P(HostileServerTest, KestrelSaysWhyReopensAndPlacesTheTowerOnceTheFaultIsOv
     const Fault& fault = GetParam();
     FlightFixture f;
     f.writeScenery(twoAirports());
-    f.writeSettings("[KestrelConfig]\r\nLogLevel=4\r\nUpdateInterval=100\r\n");
+    // The default LogLevel: a pilot sees the outage, its reason and the recovery.
+    f.writeSettings("[KestrelConfig]\r\nUpdateInterval=100\r\n");
     f.writeScenario("0,47.01,8.0,500,121.00,121.00,0x80,1,0,0\n900,47.01,8.0,500,121.00,121.00,0x80,1,0,0\n");
     ASSERT_TRUE(f.startSim(fault.simArguments));
     ASSERT_TRUE(f.startKestrel());

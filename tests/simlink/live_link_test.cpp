@@ -123,6 +123,7 @@ TEST_F(LiveLinkTest, SimulatorFaultsReachTheClientAsResultCodes) {
         uint32_t result;
     } cases[] = {
         {{"--reply", "0"}, kIpcBadReply},
+        {{"--reply", "2"}, kIpcBadReply},  // only 1 says the block was carried out
         {{"--version-words", "0:0"}, kIpcWrongVersionRemote},
         {{"--version-words", "0x20000000:0x12340009", "--class", "UIPCMAIN"}, kIpcWrongVersion},
     };

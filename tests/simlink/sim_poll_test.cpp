@@ -30,6 +30,7 @@ protected:
         m.putU16(0x3118, 0x2345);
     }
     void TearDown() override {
+        ipcSetStopCheck(nullptr);
         removeFakeServer();
         simState = SimState{};
     }
@@ -67,20 +68,19 @@ TEST_F(SimPollTest, NegativeAndZeroPositions) {
 TEST_F(SimPollTest, SelectorPicksTheRadio) {
     struct Case {
         uint8_t selector;
-        int result;
         uint16_t radio;
-    } cases[] = {{0x80, 1, 1000}, {0x40, 1, 6450}, {0xC0, 1, 1000}, {0x00, 0, 4242}};
+        int exchanges;
+    } cases[] = {{0x80, 1000, 4}, {0x40, 6450, 4}, {0xC0, 1000, 4}, {0x00, kNoComFrequency, 3}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.selector);
+        ASSERT_EQ(simConnect(), 1);
+        server->sends = 0;
         simState.radio = 4242;
         memory().putU8(0x3122, c.selector);
-        EXPECT_EQ(simPoll(), c.result);
+        EXPECT_EQ(simPoll(), 1);
         EXPECT_EQ(simState.radio, c.radio);
-        // No radio to read: nothing queued, the send is refused and the link closed.
-        EXPECT_EQ(ipcLink.view != nullptr, c.result == 1);
-        if (c.result == 0) {
-            EXPECT_EQ(ipcResult, kIpcNothingQueued);
-        }
+        EXPECT_EQ(server->sends, c.exchanges);  // no radio selected: no frequency to read
+        EXPECT_NE(ipcLink.view, nullptr);
     }
 }
 
@@ -89,10 +89,11 @@ TEST_F(SimPollTest, FlagsStopThePollButKeepTheLink) {
         uint32_t offset;
         int size;
         const char* line;
+        int viewLost;  // a flight loading resets the simulator's view; a pause or a menu keep it
     } cases[] = {
-        {0x3364, 1, "success: 1 ready: 0 pmenu: 0 pgame: 0: goOn 0\r\n"},
-        {0x3365, 1, "success: 1 ready: 1 pmenu: 1 pgame: 0: goOn 0\r\n"},
-        {0x0264, 2, "success: 1 ready: 1 pmenu: 0 pgame: 1: goOn 0\r\n"},
+        {0x3364, 1, "success: 1 ready: 0 pmenu: 0 pgame: 0: goOn 0\r\n", 1},
+        {0x3365, 1, "success: 1 ready: 1 pmenu: 1 pgame: 0: goOn 0\r\n", 0},
+        {0x0264, 2, "success: 1 ready: 1 pmenu: 0 pgame: 1: goOn 0\r\n", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -105,55 +106,93 @@ TEST_F(SimPollTest, FlagsStopThePollButKeepTheLink) {
             memory().putU16(c.offset, 1);
         simState.clat = 12.5;
         ASSERT_EQ(simConnect(), 1);
+        simTowerViewLost();  // the first open's
         server->sends = 0;
         LogCapture log(5);
         EXPECT_EQ(simPoll(), 0);
         EXPECT_EQ(log.text(), c.line);
+        EXPECT_EQ(simTowerViewLost(), c.viewLost);
+        EXPECT_EQ(simTowerViewLost(), 0);  // said once
         EXPECT_EQ(server->sends, 1);  // no position read
         EXPECT_DOUBLE_EQ(simState.clat, 12.5);
         EXPECT_NE(ipcLink.view, nullptr);
     }
 }
 
-TEST_F(SimPollTest, FailedExchangeKeepsThePreviousStateClosesTheLinkAndLogsTheOutageOnce) {
+TEST_F(SimPollTest, FailedExchangeKeepsThePreviousStateAndClosesTheLink) {
     ASSERT_EQ(simPoll(), 1);
     memory().putU64(0x0560, 0);
     memory().putU16(0x034E, 0x2345);
     server->answersLeft = 1;  // the flags, then nothing
     server->sendError = 0;
-    LogCapture log(5);
     EXPECT_EQ(simPoll(), 0);
     EXPECT_EQ(ipcResult, kIpcTimedOut);
     EXPECT_EQ(ipcLink.view, nullptr);
+    EXPECT_EQ(simLinkLost(), 1);
     EXPECT_DOUBLE_EQ(simState.clat, 90.0);
     EXPECT_DOUBLE_EQ(simState.clon, 90.0);
     EXPECT_DOUBLE_EQ(simState.calt, 1000.0);
     EXPECT_EQ(simState.radio, 1000);
-    EXPECT_EQ(log.text(),
-              "success: 1 ready: 1 pmenu: 0 pgame: 0: goOn 1\r\n"
-              "Simulator link failed: IPC timed out all retries; reopening it at the next poll\r\n");
-
-    server->answersLeft = 1;  // the reopen's handshake, then nothing: the same outage
-    log.clear();
-    EXPECT_EQ(simPoll(), 0);
-    EXPECT_EQ(log.text(), "");
 
     server->answersLeft = -1;
-    log.clear();
+    simTowerViewLost();
     EXPECT_EQ(simPoll(), 1);  // reopened
+    EXPECT_EQ(simLinkLost(), 0);
+    EXPECT_EQ(simTowerViewLost(), 1);
     EXPECT_DOUBLE_EQ(simState.clat, 0.0);
     EXPECT_EQ(simState.radio, 6450);
-    EXPECT_TRUE(log.contains("goOn 1\r\nSimulator link working again\r\nclat ")) << log.text();
 }
 
-TEST_F(SimPollTest, NoSimulatorIsLoggedAtEveryPoll) {
-    server->fs98Main = false;
+// What a pilot sees (level 0) while the simulator is away: each outage's first failure, its open
+// failures once per reason, and the recovery.
+TEST_F(SimPollTest, AnOutageIsToldOnceAndItsOpenFailuresOncePerReason) {
+    ASSERT_EQ(simPoll(), 1);
+    server->sendError = 0;
     LogCapture log(0);
+    struct Step {
+        bool server;      // a server window exists
+        int answersLeft;  // sends it answers, then no more (-1: all)
+        int polls;
+        const char* said;
+    } steps[] = {
+        {true, 1, 1, "Simulator link failed: IPC timed out all retries; reopening it at the next poll\r\n"},
+        {true, 1, 1, ""},  // the reopen's handshake, then nothing: the same outage
+        {false, -1, 3, "FSUIPC connection failed: Cannot link to FSUIPC or WideClient\r\n"},
+        {true, 0, 2, "FSUIPC connection failed: IPC timed out all retries\r\n"},  // another reason
+        {true, -1, 2, "Simulator link working again\r\n"},
+        // A new outage tells its reasons anew.
+        {true, 0, 1, "Simulator link failed: IPC timed out all retries; reopening it at the next poll\r\n"},
+        {false, -1, 2, "FSUIPC connection failed: Cannot link to FSUIPC or WideClient\r\n"},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.said);
+        server->fs98Main = step.server;
+        server->answersLeft = step.answersLeft;
+        log.clear();
+        for (int i = 0; i < step.polls; ++i)
+            simPoll();
+        EXPECT_EQ(log.text(), step.said);
+    }
+}
+
+int stopChecksLeft = 0;  // the stop check says "go on" this many times, then "stop"
+int stopAfterChecks() {
+    return stopChecksLeft-- > 0 ? 0 : 1;
+}
+
+TEST_F(SimPollTest, AStopEndsThePollAtTheNextExchangeWithoutAWord) {
+    ASSERT_EQ(simConnect(), 1);
+    server->sends = 0;
+    LogCapture log(0);
+    ipcSetStopCheck(stopAfterChecks);
+    stopChecksLeft = 1;  // a stop while the flags are under way
     EXPECT_EQ(simPoll(), 0);
+    EXPECT_EQ(server->sends, 1);  // no position read
+    server->failingSends = -1;    // then a reopen to a server that no longer answers
+    stopChecksLeft = 1;
     EXPECT_EQ(simPoll(), 0);
-    EXPECT_EQ(log.text(),
-              "FSUIPC connection failed: Cannot link to FSUIPC or WideClient\r\n"
-              "FSUIPC connection failed: Cannot link to FSUIPC or WideClient\r\n");
+    EXPECT_EQ(server->sends, 2);
+    EXPECT_EQ(log.text(), "");  // neither "Simulator link failed" nor "FSUIPC connection failed"
 }
 
 TEST(ComCode, DecodesBcdWords) {

@@ -47,6 +47,7 @@ TEST_F(TowerSearchTest, TunedTowerWithinTheThresholdBeatsAnyNearerAirport) {
         {35, 1725, 1720, 30, "NEAR"},   // tuned, but beyond the threshold
         {10, 1725, 1720, 0, "NEAR"},    // threshold 0 flags nothing
         {0.5, 0, 0, 30, "TUNED"},       // no frequencies: never flagged, the nearest wins
+        {10, 5, 0, 30, "NEAR"},         // no radio tuned hears no tower, not even 117.005 cut to 117.00
     };
     for (const Case& c : cases) {
         SetUp();
