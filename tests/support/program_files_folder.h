@@ -1,23 +1,36 @@
-// A simulator folder below this system's 32-bit Program Files folder, where FS9 installs, and the
-// folder of its VirtualStore copies, found with the system's own calls (Windows only). Both are
-// removed at the end.
+// Windows only: a simulator folder below this system's 32-bit Program Files folder, where FS9 installs,
+// and the folder of its VirtualStore copies, found with the system's own calls; both removed at the end.
 #pragma once
+
+#include <windows.h>
+// shlobj.h needs the types of windows.h first.
+#include <shlobj.h>
 
 #include <filesystem>
 #include <string>
 
-class ProgramFilesSimFolder {
-public:
-    ProgramFilesSimFolder();
-    ~ProgramFilesSimFolder();
-    ProgramFilesSimFolder(const ProgramFilesSimFolder&) = delete;
-    ProgramFilesSimFolder& operator=(const ProgramFilesSimFolder&) = delete;
+struct ProgramFilesSimFolder {
+    static std::string shellFolder(int id) {
+        char folder[MAX_PATH] = {};
+        SHGetFolderPathA(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, folder);
+        return std::string(folder) + "\\";
+    }
+    ProgramFilesSimFolder() {
+        removeBoth();  // what a run that crashed left
+        std::filesystem::create_directories(original);
+        std::filesystem::create_directories(copy);
+    }
+    ~ProgramFilesSimFolder() { removeBoth(); }
+    void removeBoth() {
+        std::error_code ignored;
+        std::filesystem::remove_all(original.parent_path(), ignored);
+        std::filesystem::remove_all(copy.parent_path(), ignored);
+    }
+    std::string simFolder() const { return original.string() + "\\"; }  // as the program names it
 
-    std::string programFiles;        // "C:\Program Files (x86)\"
-    std::string copies;              // "C:\Users\...\AppData\Local\VirtualStore\Program Files (x86)\"
-    std::filesystem::path original;  // <programFiles>kestrel-test-N\FS9
-    std::filesystem::path copy;      // <copies>kestrel-test-N\FS9
-
-    // The simulator folder as the program names it, with its trailing backslash.
-    std::string simFolder() const;
+    const std::string programFiles = shellFolder(CSIDL_PROGRAM_FILESX86);  // "C:\Program Files (x86)\"
+    const std::string copies = shellFolder(CSIDL_LOCAL_APPDATA) + "VirtualStore\\" + programFiles.substr(3);
+    const std::string name = "kestrel-test-" + std::to_string(GetCurrentProcessId());
+    const std::filesystem::path original = std::filesystem::path(programFiles) / name / "FS9";
+    const std::filesystem::path copy = std::filesystem::path(copies) / name / "FS9";
 };
