@@ -36,7 +36,7 @@ uint32_t platformProfileString(const char* section, const char* key, const char*
                                     readPathOf(path, copy, sizeof copy));
 }
 
-// The system's reader keeps its own copy of the file it read last.
+// The system's reader keeps its own copy of the file it read last; a hold only keeps where it reads.
 void platformProfileHold(const char* path) {
     heldFile = HeldFile{};
     if (std::strlen(path) >= sizeof heldFile.path) return;

@@ -28,7 +28,8 @@ bool systemVirtualises() {
     return known != FALSE;
 }
 
-// `folder` with a trailing backslash into `out`, unless it is empty, too long or there already.
+// `folder` with a trailing backslash into the next free slot, unless it is empty, too long or there
+// already.
 void addProgramFolder(VirtualStoreFolders& folders, const char* folder) {
     const size_t length = std::strlen(folder);
     if (length < 3 || length + 2 > kVirtualStoreFolderSize) return;
