@@ -39,7 +39,20 @@ int problemDeterminingBaseDir() {
     return 0;
 }
 
-int takeBaseDir(const char* reported, size_t size, const char* reportedBy, int liveSimulator) {
+}  // namespace
+
+void useSimExecutableQuery(SimExecutableQuery query) {
+    executableQuery = query;
+}
+
+int determineBaseDir() {
+    char reported[fsuipc::kSimFolderSize] = {};
+    if (!ipcRead(fsuipc::kSimFolder, fsuipc::kSimFolderSize, reported, &ipcResult) || !ipcProcess(&ipcResult))
+        return problemDeterminingBaseDir();
+    return useBaseDir(reported, sizeof reported, "FSUIPC returns basedir: ");
+}
+
+int useBaseDir(const char* reported, size_t size, const char* reportedBy) {
     platformReadVirtualStoreCopies(nullptr);  // the folder checks read the files themselves
     // The text comes from the other side: it must end within its bytes, and it needs room for the
     // backslash that completes it.
@@ -58,70 +71,8 @@ int takeBaseDir(const char* reported, size_t size, const char* reportedBy, int l
     }
     if (!verifyBaseDir()) return 0;
     logMessage(4, "Using FS base directory: %s", basedir);
-    chooseVirtualStoreRule(liveSimulator);
+    chooseVirtualStoreRule(ipcLink.view != nullptr);  // an open link: a live simulator's folder
     return 1;
-}
-
-}  // namespace
-
-void useSimExecutableQuery(SimExecutableQuery query) {
-    executableQuery = query;
-}
-
-void useVirtualStoreQueries(VirtualStoreFoldersQuery folders, SimVirtualisationQuery virtualisation) {
-    foldersQuery = folders;
-    virtualisationQuery = virtualisation;
-}
-
-// FS9 reads the VirtualStore copies of the files it wrote below a Program Files folder when it runs
-// virtualised; kestrel reads what FS9 reads.
-void chooseVirtualStoreRule(int liveSimulator) {
-    platformReadVirtualStoreCopies(nullptr);
-    VirtualStoreFolders folders{};
-    if (!(foldersQuery ? foldersQuery : platformVirtualStoreFolders)(folders)) return;
-    const int programFolder = virtualStoreProgramFolderOf(folders, basedir);
-    if (programFolder < 0) return;
-    const char* below = folders.programFiles[programFolder];
-    char copies[kVirtualStorePathSize];
-    if (!virtualStoreCopyPath(folders, below, copies, sizeof copies)) return;
-
-    const char* copiesBecause = "the simulator folder comes from the command line";
-    const char* originalsBecause = nullptr;
-    if (liveSimulator) {
-        switch ((virtualisationQuery ? virtualisationQuery : platformSimVirtualisation)()) {
-            case SimVirtualisation::virtualised:
-                copiesBecause = "FS9 runs virtualised";
-                break;
-            case SimVirtualisation::unknown:  // the default of FS9 below Program Files, unless elevated
-                copiesBecause = "FS9 could not be asked whether it runs virtualised";
-                break;
-            case SimVirtualisation::elevated:
-                originalsBecause = "FS9 runs elevated";
-                break;
-            case SimVirtualisation::notVirtualised:
-                originalsBecause = "FS9 runs without virtualisation";
-                break;
-        }
-    }
-    if (originalsBecause) {
-        logMessage(3, "Reading the files below %s themselves, not their VirtualStore copies in %s (%s)",
-                   below, copies, originalsBecause);
-        return;
-    }
-    platformReadVirtualStoreCopies(&folders);
-    logMessage(3, "Reading the VirtualStore copies of files below %s from %s (%s)", below, copies,
-               copiesBecause);
-}
-
-int determineBaseDir() {
-    char reported[fsuipc::kSimFolderSize] = {};
-    if (!ipcRead(fsuipc::kSimFolder, fsuipc::kSimFolderSize, reported, &ipcResult) || !ipcProcess(&ipcResult))
-        return problemDeterminingBaseDir();
-    return takeBaseDir(reported, sizeof reported, "FSUIPC returns basedir: ", 1);
-}
-
-int useBaseDir(const char* reported, size_t size, const char* reportedBy) {
-    return takeBaseDir(reported, size, reportedBy, 0);
 }
 
 int verifyBaseDir() {
@@ -178,4 +129,49 @@ int localSimDir(char* out) {
     }
     lastBackslash[1] = '\0';
     return 1;
+}
+
+void useVirtualStoreQueries(VirtualStoreFoldersQuery folders, SimVirtualisationQuery virtualisation) {
+    foldersQuery = folders;
+    virtualisationQuery = virtualisation;
+}
+
+// FS9 reads the VirtualStore copies of the files it wrote below a Program Files folder when it runs
+// virtualised; kestrel reads what FS9 reads.
+void chooseVirtualStoreRule(int liveSimulator) {
+    platformReadVirtualStoreCopies(nullptr);
+    VirtualStoreFolders folders{};
+    if (!(foldersQuery ? foldersQuery : platformVirtualStoreFolders)(folders)) return;
+    const int programFolder = virtualStoreProgramFolderOf(folders, basedir);
+    if (programFolder < 0) return;
+    const char* below = folders.programFiles[programFolder];
+    char copies[kVirtualStorePathSize];
+    if (!virtualStoreCopyPath(folders, below, copies, sizeof copies)) return;
+
+    const char* copiesBecause = "the simulator folder comes from the command line";
+    const char* originalsBecause = nullptr;
+    if (liveSimulator) {
+        switch ((virtualisationQuery ? virtualisationQuery : platformSimVirtualisation)()) {
+            case SimVirtualisation::virtualised:
+                copiesBecause = "FS9 runs virtualised";
+                break;
+            case SimVirtualisation::unknown:  // the default of FS9 below Program Files, unless elevated
+                copiesBecause = "FS9 could not be asked whether it runs virtualised";
+                break;
+            case SimVirtualisation::elevated:
+                originalsBecause = "FS9 runs elevated";
+                break;
+            case SimVirtualisation::notVirtualised:
+                originalsBecause = "FS9 runs without virtualisation";
+                break;
+        }
+    }
+    if (originalsBecause) {
+        logMessage(3, "Reading the files below %s themselves, not their VirtualStore copies in %s (%s)",
+                   below, copies, originalsBecause);
+        return;
+    }
+    platformReadVirtualStoreCopies(&folders);
+    logMessage(3, "Reading the VirtualStore copies of files below %s from %s (%s)", below, copies,
+               copiesBecause);
 }

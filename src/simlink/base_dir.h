@@ -19,8 +19,8 @@ extern char basedir[kPathBufferSize];
 int determineBaseDir();
 
 // The rest of determineBaseDir for a folder text from elsewhere (the command line): `reported` must end
-// within `size` bytes. Logs `reportedBy` and the text at level 4, then completes and checks it. Below
-// a Program Files folder the VirtualStore copies are read where they exist.
+// within `size` bytes. Logs `reportedBy` and the text at level 4, then completes and checks it, and
+// chooses the VirtualStore rule (for the simulator of the link when one is open).
 int useBaseDir(const char* reported, size_t size, const char* reportedBy);
 
 // Prefers the local folder of a simulator running on this machine over a network (UNC) folder, unless
