@@ -15,22 +15,15 @@ constexpr uint32_t kFinalDisplayMilliseconds = 2500;
 constexpr size_t kTextBufferSize = 256;
 
 const ProgressPlatform kPlatformProgress{
-    platformProgressOpen,    platformProgressReady, platformProgressSetText,      platformProgressSetRange,
-    platformProgressSetStep, platformProgressStep,  platformProgressToForeground, platformProgressClose,
-    platformTickCount,       platformSleep,
+    platformProgressOpen,     platformProgressReady,   platformProgressSetText,
+    platformProgressSetRange, platformProgressSetStep, platformProgressStep,
+    platformProgressClose,    platformTickCount,       platformSleep,
 };
 
 const ProgressPlatform kSilentProgress{
-    [] {},
-    [] { return 1; },
-    [](ProgressText, const char*) {},
-    [](uint16_t) {},
-    [](uint16_t) {},
-    [] {},
-    [] {},
-    [] {},
-    platformTickCount,
-    [](uint32_t) {},
+    [] {},           [] { return 1; },  [](ProgressText, const char*) {},
+    [](uint16_t) {}, [](uint16_t) {},   [] {},
+    [] {},           platformTickCount, [](uint32_t) {},
 };
 
 const ProgressPlatform* active = &kPlatformProgress;
@@ -110,7 +103,6 @@ void progressFinish() {
     char text[kTextBufferSize];
     std::snprintf(text, sizeof text, "Airport Database created in %u ms", progressState.startTime);
     active->setText(kProgressHeadline, text);
-    active->toForeground();
     active->sleep(kFinalDisplayMilliseconds);
     active->close();
 }

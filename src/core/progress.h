@@ -49,7 +49,6 @@ struct ProgressPlatform {
     void (*setRange)(uint16_t maximum);
     void (*setStep)(uint16_t step);
     void (*step)();
-    void (*toForeground)();
     void (*close)();
     uint32_t (*tickCount)();
     void (*sleep)(uint32_t milliseconds);

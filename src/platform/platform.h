@@ -21,3 +21,4 @@
 #include "platform/progress_window.h"
 #include "platform/sim_folder.h"
 #include "platform/system_error.h"
+#include "platform/virtual_store.h"

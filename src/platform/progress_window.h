@@ -1,6 +1,6 @@
-// The indexing progress display: a small always-on-top window running on a thread of its own (Windows),
-// or a status line on the terminal (POSIX). The program's progress operations drive it; it never
-// writes to standard output, which carries only the log.
+// The indexing progress display: a small window on a thread of its own that never takes the foreground
+// (Windows), or a status line on the terminal (POSIX). The program's progress operations drive it; it
+// never writes to standard output, which carries only the log.
 #pragma once
 
 #include <cstdint>
@@ -29,9 +29,6 @@ void platformProgressSetStep(uint16_t step);
 
 // Advances the bar by one step.
 void platformProgressStep();
-
-// Brings the display in front of the user.
-void platformProgressToForeground();
 
 // Ends the display (on Windows: the destroy notification, which ends the window thread). Does not wait
 // for the thread to end.

@@ -1,5 +1,6 @@
 // What the simulator link asks the system about the simulator's folder: the executable of a simulator
-// running on this machine, and whether a folder can be opened.
+// running on this machine, whether its file accesses are virtualised, and whether a folder can be
+// opened.
 #pragma once
 
 #include <cstdint>
@@ -12,3 +13,11 @@ int platformSimExecutablePath(char* out, uint32_t size);
 // 1 when `path` (a Windows path, normally ending with a backslash) opens as a directory for reading
 // (CreateFileA with FILE_FLAG_BACKUP_SEMANTICS), else 0.
 int platformDirectoryOpens(const char* path);
+
+// How the system treats the file accesses of the process that owns the top-level window of class
+// "FS98MAIN": virtualised (its writes below a Program Files folder go to the VirtualStore), elevated
+// (never virtualised; also what a process kestrel may not even query must be), not virtualised for
+// another reason (UAC off, a manifest), or unknown (no such window or process, or a system without
+// virtualisation). On POSIX always unknown.
+enum class SimVirtualisation { unknown, virtualised, elevated, notVirtualised };
+SimVirtualisation platformSimVirtualisation();

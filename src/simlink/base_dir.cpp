@@ -15,6 +15,8 @@ char basedir[kPathBufferSize];
 namespace {
 
 SimExecutableQuery executableQuery = nullptr;
+VirtualStoreFoldersQuery foldersQuery = nullptr;
+SimVirtualisationQuery virtualisationQuery = nullptr;
 
 bool isUncPath(const char* path) {
     return std::strlen(path) >= 7 && path[0] == '\\' && path[1] == '\\';
@@ -52,6 +54,7 @@ int determineBaseDir() {
 }
 
 int useBaseDir(const char* reported, size_t size, const char* reportedBy) {
+    platformReadVirtualStoreCopies(nullptr);  // the folder checks read the files themselves
     // The text comes from the other side: it must end within its bytes, and it needs room for the
     // backslash that completes it.
     const void* end = std::memchr(reported, '\0', size);
@@ -69,6 +72,7 @@ int useBaseDir(const char* reported, size_t size, const char* reportedBy) {
     }
     if (!verifyBaseDir()) return 0;
     logMessage(4, "Using FS base directory: %s", basedir);
+    chooseVirtualStoreRule(ipcLink.view != nullptr);  // an open link: a live simulator's folder
     return 1;
 }
 
@@ -126,4 +130,49 @@ int localSimDir(char* out) {
     }
     lastBackslash[1] = '\0';
     return 1;
+}
+
+void useVirtualStoreQueries(VirtualStoreFoldersQuery folders, SimVirtualisationQuery virtualisation) {
+    foldersQuery = folders;
+    virtualisationQuery = virtualisation;
+}
+
+// FS9 reads the VirtualStore copies of the files it wrote below a Program Files folder when it runs
+// virtualised; kestrel reads what FS9 reads.
+void chooseVirtualStoreRule(int liveSimulator) {
+    platformReadVirtualStoreCopies(nullptr);
+    VirtualStoreFolders folders{};
+    if (!(foldersQuery ? foldersQuery : platformVirtualStoreFolders)(folders)) return;
+    const int programFolder = virtualStoreProgramFolderOf(folders, basedir);
+    if (programFolder < 0) return;
+    const char* below = folders.programFiles[programFolder];
+    char copies[kVirtualStorePathSize];
+    if (!virtualStoreCopyPath(folders, below, copies, sizeof copies)) return;
+
+    const char* copiesBecause = "the simulator folder comes from the command line";
+    const char* originalsBecause = nullptr;
+    if (liveSimulator) {
+        switch ((virtualisationQuery ? virtualisationQuery : platformSimVirtualisation)()) {
+            case SimVirtualisation::virtualised:
+                copiesBecause = "FS9 runs virtualised";
+                break;
+            case SimVirtualisation::unknown:  // the default of FS9 below Program Files, unless elevated
+                copiesBecause = "FS9 could not be asked whether it runs virtualised";
+                break;
+            case SimVirtualisation::elevated:
+                originalsBecause = "FS9 runs elevated";
+                break;
+            case SimVirtualisation::notVirtualised:
+                originalsBecause = "FS9 runs without virtualisation";
+                break;
+        }
+    }
+    if (originalsBecause) {
+        logMessage(3, "Reading the files below %s themselves, not their VirtualStore copies in %s (%s)",
+                   below, copies, originalsBecause);
+        return;
+    }
+    platformReadVirtualStoreCopies(&folders);
+    logMessage(3, "Reading the VirtualStore copies of files below %s from %s (%s)", below, copies,
+               copiesBecause);
 }

@@ -5,6 +5,8 @@
 #include <cstdint>
 
 #include "core/core_state.h"
+#include "platform/sim_folder.h"
+#include "platform/virtual_store.h"
 
 // A Windows path of at most 259 characters ending with a backslash once set; empty at start.
 // Relative scenery paths are taken from here.
@@ -12,10 +14,13 @@ extern char basedir[kPathBufferSize];
 
 // Asks the simulator for its folder over the open link, completes it with a backslash and checks that
 // it opens (verifyBaseDir). 1 when basedir is set and accessible; otherwise 0 after a level-0 line.
+// A folder below a Program Files folder then decides, with a level-3 line, whether the files below
+// Program Files are read from their VirtualStore copies: they are when the simulator runs virtualised.
 int determineBaseDir();
 
 // The rest of determineBaseDir for a folder text from elsewhere (the command line): `reported` must end
-// within `size` bytes. Logs `reportedBy` and the text at level 4, then completes and checks it.
+// within `size` bytes. Logs `reportedBy` and the text at level 4, then completes and checks it, and
+// chooses the VirtualStore rule (for the simulator of the link when one is open).
 int useBaseDir(const char* reported, size_t size, const char* reportedBy);
 
 // Prefers the local folder of a simulator running on this machine over a network (UNC) folder, unless
@@ -30,3 +35,16 @@ int localSimDir(char* out);
 // Where localSimDir gets the executable's file name; tests put their own in. Null: the platform's.
 using SimExecutableQuery = int (*)(char* out, uint32_t size);
 void useSimExecutableQuery(SimExecutableQuery query);
+
+// With basedir set and checked: turns on the reading of VirtualStore copies (platform/virtual_store.h)
+// when basedir lies below a Program Files folder and the simulator of the link runs virtualised, or,
+// without a link (`liveSimulator` 0: the folder comes from the command line), always; one level-3
+// line says which rule applied. A folder elsewhere, or a system without VirtualStore, logs nothing.
+// Part of determineBaseDir and useBaseDir.
+void chooseVirtualStoreRule(int liveSimulator);
+
+// Where the VirtualStore decision gets this system's folders and the simulator's virtualisation;
+// tests put their own in. Null: the platform's.
+using VirtualStoreFoldersQuery = int (*)(VirtualStoreFolders& folders);
+using SimVirtualisationQuery = SimVirtualisation (*)();
+void useVirtualStoreQueries(VirtualStoreFoldersQuery folders, SimVirtualisationQuery virtualisation);

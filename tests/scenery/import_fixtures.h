@@ -31,7 +31,6 @@ inline const ProgressPlatform kRecordingProgress{
     [](uint16_t maximum) { progressRecorder.events.push_back("range " + std::to_string(maximum)); },
     [](uint16_t) {},
     [] { progressRecorder.events.push_back("step"); },
-    [] {},
     [] { progressRecorder.events.push_back("close"); },
     [] { return progressRecorder.now += 20; },
     [](uint32_t ms) { progressRecorder.slept += ms; },

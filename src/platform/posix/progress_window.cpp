@@ -139,8 +139,6 @@ void platformProgressStep() {
     drawStatus();
 }
 
-void platformProgressToForeground() {}
-
 void platformProgressClose() {
     if (!terminal.opened) return;
     if (terminal.shown) endStatusLine();

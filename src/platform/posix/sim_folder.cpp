@@ -14,3 +14,7 @@ int platformDirectoryOpens(const char* path) {
     close(fd);
     return 1;
 }
+
+SimVirtualisation platformSimVirtualisation() {
+    return SimVirtualisation::unknown;
+}

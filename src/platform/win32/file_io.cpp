@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "platform/file_io.h"
+#include "platform/virtual_store.h"
 
 namespace {
 
@@ -89,8 +90,11 @@ int platformDeleteFile(const char* path) {
 
 // Only a file on disk: a reserved device name (CON, AUX, COM1, NUL, also with an extension, as in
 // "con.bgl", on Windows before 11) opens a device whose reads can wait for good. It counts as missing.
+// Below a Program Files folder the VirtualStore copy FS9 reads is opened where the rule says so.
 PlatformHandle platformOpenFileForReading(const char* path) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    char copy[kVirtualStorePathSize];
+    HANDLE file = CreateFileA(platformReadPath(path, copy, sizeof copy), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE && GetFileType(file) != FILE_TYPE_DISK) {
         CloseHandle(file);
         SetLastError(ERROR_FILE_NOT_FOUND);

@@ -1,7 +1,12 @@
-// The progress window: a small top-most tool window with a headline, two labels and a progress bar,
-// created and run by a thread of its own so it keeps painting while the main thread builds the
-// database. The main thread changes the controls with SendMessageA, which waits until the window
-// thread has handled each change.
+// The progress window: a small tool window with a headline, two labels and a progress bar, created and
+// run by a thread of its own so it keeps painting while the main thread builds the database. The main
+// thread changes the controls with SendMessageA, which waits until the window thread has handled each
+// change.
+//
+// kestrel is often started while FS9 runs full screen: a window that took the foreground, or stayed on
+// top of it, would push the simulator out of its full-screen mode. So the window is shown without
+// being activated, a click does not activate it either, and it is not top-most; it stays in view for
+// the pilot who started kestrel from its console.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -15,7 +20,7 @@ namespace {
 
 constexpr const char* kClassName = "kestrel " KESTREL_VERSION;
 constexpr const char* kTitle = "kestrel " KESTREL_VERSION;
-constexpr DWORD kExtendedStyle = WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOPARENTNOTIFY;  // 0x8C
+constexpr DWORD kExtendedStyle = WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW | WS_EX_NOPARENTNOTIFY;
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_THICKFRAME;
 
 // Written by the window thread while it creates the window, read by the main thread. The progress bar
@@ -97,8 +102,7 @@ DWORD WINAPI progressWindowThread(LPVOID) {
     HWND window = CreateWindowExA(kExtendedStyle, kClassName, kTitle, kStyle, 0, 0, 55 * units.x, 7 * units.y,
                                   nullptr, nullptr, instance, nullptr);
     if (!window) return 0;  // the window is only a display: the build goes on without it
-    ShowWindow(window, SW_SHOWDEFAULT);
-    SetForegroundWindow(window);
+    ShowWindow(window, SW_SHOWNOACTIVATE);
     UpdateWindow(window);
 
     MSG message;
@@ -144,11 +148,6 @@ void platformProgressSetStep(uint16_t step) {
 
 void platformProgressStep() {
     sendTo(progressWindow.bar, PBM_STEPIT, 0, 0);
-}
-
-void platformProgressToForeground() {
-    HWND window = progressWindow.window.load();
-    if (window && progressWindow.bar.load()) SetForegroundWindow(window);
 }
 
 void platformProgressClose() {

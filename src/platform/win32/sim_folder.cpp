@@ -30,3 +30,44 @@ int platformDirectoryOpens(const char* path) {
     CloseHandle(directory);
     return 1;
 }
+
+namespace {
+
+// An elevated process denies a process of lower integrity its token: that is the answer too.
+SimVirtualisation deniedOrUnknown() {
+    return GetLastError() == ERROR_ACCESS_DENIED ? SimVirtualisation::elevated : SimVirtualisation::unknown;
+}
+
+SimVirtualisation tokenVirtualisation(HANDLE token) {
+    DWORD enabled = 0;
+    DWORD length = 0;
+    // Windows XP has no such class: the call fails there.
+    if (!GetTokenInformation(token, TokenVirtualizationEnabled, &enabled, sizeof enabled, &length))
+        return SimVirtualisation::unknown;
+    if (enabled) return SimVirtualisation::virtualised;
+    TOKEN_ELEVATION elevation{};
+    if (GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &length) &&
+        elevation.TokenIsElevated)
+        return SimVirtualisation::elevated;
+    return SimVirtualisation::notVirtualised;
+}
+
+}  // namespace
+
+SimVirtualisation platformSimVirtualisation() {
+    HWND window = FindWindowExA(nullptr, nullptr, "FS98MAIN", nullptr);
+    if (!window) return SimVirtualisation::unknown;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId == 0) return SimVirtualisation::unknown;
+    // The limited right is what Windows grants on an elevated process; XP knows only the full one.
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (!process) process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
+    if (!process) return deniedOrUnknown();
+    HANDLE token = nullptr;
+    SimVirtualisation result =
+        OpenProcessToken(process, TOKEN_QUERY, &token) ? tokenVirtualisation(token) : deniedOrUnknown();
+    if (token) CloseHandle(token);
+    CloseHandle(process);
+    return result;
+}

@@ -1,5 +1,6 @@
 // The real progress window (Windows; under Wine with Xvfb): found by its class while a build-like
-// sequence runs, read back through the Win32 API, and photographed.
+// sequence runs, read back through the Win32 API, and photographed. The window in the foreground (the
+// simulator's, here one of the test's own) keeps it throughout.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -116,6 +117,7 @@ struct FinalDisplay {
     int barPosition = -1;
     bool screenshotSaved = false;
     std::string screenshotPath;
+    HWND foreground = nullptr;
 };
 FinalDisplay finalDisplay;
 
@@ -127,6 +129,7 @@ void examiningSleep(uint32_t milliseconds) {
             finalDisplay.labels = labelTexts(window);
             HWND bar = progressBarOf(window);
             finalDisplay.barPosition = static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0));
+            finalDisplay.foreground = GetForegroundWindow();
             if (!finalDisplay.screenshotPath.empty())
                 finalDisplay.screenshotSaved = saveScreenshot(window, finalDisplay.screenshotPath);
         }
@@ -137,6 +140,23 @@ void examiningSleep(uint32_t milliseconds) {
     Sleep(milliseconds);
 }
 
+// The simulator's window: a plain window of this thread in the foreground, clear of the progress
+// window (which the pictures show).
+HWND showForegroundWindow() {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "kestrel test simulator";
+    RegisterClassA(&windowClass);
+    HWND window = CreateWindowExA(0, windowClass.lpszClassName, "simulator", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                  600, 400, 300, 200, nullptr, nullptr, windowClass.hInstance, nullptr);
+    SetForegroundWindow(window);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&message);
+    return window;
+}
+
 class ProgressWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -145,27 +165,37 @@ protected:
         hooked.sleep = examiningSleep;
         setProgressPlatform(&hooked);
         progressState = ProgressState{};
+        simulator = showForegroundWindow();
     }
-    void TearDown() override { setProgressPlatform(nullptr); }
+    void TearDown() override {
+        setProgressPlatform(nullptr);
+        DestroyWindow(simulator);
+    }
 
     ProgressPlatform hooked{};
+    HWND simulator = nullptr;
 };
 
 TEST_F(ProgressWindowTest, WindowLayoutTextsAndBarDuringABuild) {
     finalDisplay.screenshotPath = binaryDir() + "\\progress-window-final.png";
     ASSERT_EQ(FindWindowA("kestrel " KESTREL_VERSION, nullptr), nullptr);
 
+    ASSERT_EQ(GetForegroundWindow(), simulator);
     progressOpen();
     progressStart(3);
     HWND window = FindWindowA("kestrel " KESTREL_VERSION, nullptr);
     ASSERT_NE(window, nullptr);
     EXPECT_NE(GetWindowThreadProcessId(window, nullptr), GetCurrentThreadId());  // a thread of its own
+    EXPECT_EQ(GetForegroundWindow(), simulator);
 
-    // The top-level window.
+    // The top-level window: a tool window that is never activated and not top-most, yet visible.
     LONG units = GetDialogBaseUnits();
     int x = LOWORD(units), y = HIWORD(units);
     EXPECT_EQ(windowText(window), "kestrel " KESTREL_VERSION);
-    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)) & 0x8Cu, 0x8Cu);
+    DWORD extendedStyle = static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE));
+    EXPECT_EQ(extendedStyle & (WS_EX_TOOLWINDOW | WS_EX_NOPARENTNOTIFY | WS_EX_NOACTIVATE | WS_EX_TOPMOST),
+              static_cast<DWORD>(WS_EX_TOOLWINDOW | WS_EX_NOPARENTNOTIFY | WS_EX_NOACTIVATE));
+    EXPECT_TRUE(IsWindowVisible(window));
     DWORD style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
     EXPECT_TRUE(style & WS_THICKFRAME);
     EXPECT_TRUE(style & WS_VISIBLE);
@@ -251,9 +281,11 @@ TEST_F(ProgressWindowTest, WindowLayoutTextsAndBarDuringABuild) {
     EXPECT_EQ(finalDisplay.labelsAfterPause, finalLabels);
     EXPECT_EQ(finalDisplay.barPosition, 3);
     EXPECT_TRUE(finalDisplay.screenshotSaved) << finalDisplay.screenshotPath;
+    EXPECT_EQ(finalDisplay.foreground, simulator);
 
     EXPECT_TRUE(waitUntilGone(window));
     EXPECT_EQ(FindWindowA("kestrel " KESTREL_VERSION, nullptr), nullptr);
+    EXPECT_EQ(GetForegroundWindow(), simulator);
 }
 
 }  // namespace
