@@ -97,9 +97,11 @@ TEST_F(RunTest, NoAirportsEndTheStart) {
 TEST_F(RunTest, StopBeforeTheLoopClosesTheLinkAndEndsWithExitCodeZero) {
     writeOneAirport(dir.path() / "FS9");
     installFakeServer(server.get());
-    static const ProgressPlatform stopAtTheEndOfTheBuild{
-        [] {}, [] { return 1; }, [](ProgressText, const char*) {}, [](uint16_t) {}, [](uint16_t) {}, [] {}, [] {},
-        [] { core.stopRequested.set(); }, platformTickCount, [](uint32_t) {}};
+    static const ProgressPlatform stopAtTheEndOfTheBuild = [] {
+        ProgressPlatform progress = silentProgress();
+        progress.close = [] { core.stopRequested.set(); };
+        return progress;
+    }();
     setProgressPlatform(&stopAtTheEndOfTheBuild);
     LogCapture log(5);
     EXPECT_EQ(runApplication(), 0);
@@ -114,9 +116,11 @@ TEST_F(RunTest, StopBeforeTheLoopClosesTheLinkAndEndsWithExitCodeZero) {
 // A stop at any point of the start-up ends it as a stop: exit code 0, the link shut and its atom deleted,
 // "Main loop finished", and none of the lines of a failed start.
 TEST_F(RunTest, AStopDuringTheStartUpEndsItInOrder) {
-    static const ProgressPlatform stopAtBuild{
-        [] { core.stopRequested.set(); }, [] { return 1; }, [](ProgressText, const char*) {},
-        [](uint16_t) {}, [](uint16_t) {}, [] {}, [] {}, [] {}, platformTickCount, [](uint32_t) {}};
+    static const ProgressPlatform stopAtBuild = [] {
+        ProgressPlatform progress = silentProgress();
+        progress.open = [] { core.stopRequested.set(); };
+        return progress;
+    }();
     enum class At { open, folderQuestion, build };
     for (At at : {At::open, At::folderQuestion, At::build}) {
         SetUp();
