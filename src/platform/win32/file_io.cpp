@@ -109,3 +109,27 @@ int platformCanOpenForReading(const char* path) {
 void platformCloseHandle(PlatformHandle handle) {
     if (handle != kInvalidHandle) CloseHandle(toHandle(handle));
 }
+
+int platformFileStamp(const char* path, uint64_t* size, uint64_t* writeTime) {
+    // The path's one use here: where read-side paths are redirected, this call is the one to route.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return 0;
+    *size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    *writeTime = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                 data.ftLastWriteTime.dwLowDateTime;
+    return 1;
+}
+
+int platformIsMissingFileError(uint32_t code) {
+    switch (code) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_NOT_READY:  // a removable drive without its disk
+        case ERROR_BAD_NETPATH:
+        case ERROR_BAD_NET_NAME:
+            return 1;
+        default:
+            return 0;
+    }
+}
