@@ -81,6 +81,7 @@ int runApplication() {
     }
 
     const uint32_t airports = loadOrBuildDatabase();
+    if (airports == 0 && core.stopRequested.isSet()) return stop();  // the build was abandoned for it
     if (airports == 0) return failStart();  // loadOrBuildDatabase has said why
     if (!allocateCandidates(airports)) {
         logMessage(0, "Out of memory for the tower search's list of %u airports", airports);
