@@ -259,11 +259,11 @@ int importAirportFile(void* context, uint32_t entry, const char* path) {
     if (core.stopRequested.isSet()) return 0;
     progressAddFiles(1);
     if (!path) return 1;
-    const FileStamp stamp = fileStampOf(path);
-    recordAirportFile(entry, stamp);
+    recordAirportFile(entry, fileStampOf(path));
     MappedFile bgl;
-    if (!mapFile(path, bgl)) {
-        if (!platformIsMissingFileError(platformLastError()) && stamp.size != 0) recordUnreadFile(path);
+    MapFault fault = MapFault::none;
+    if (!mapFile(path, bgl, &fault)) {
+        if (fault == MapFault::unreadable) recordUnreadFile(path);
         return 1;
     }
     *static_cast<uint32_t*>(context) += parseBglFile(mappedBytes(bgl), path);
