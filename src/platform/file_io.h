@@ -65,5 +65,6 @@ int platformFileStamp(const char* path, uint64_t* size, uint64_t* writeTime);
 
 // 1 when `code`, the last error of a failed open or stamp, says that nothing is there to read: no such
 // file or folder, a drive that is not there or holds no disk, a network path or share that does not
-// exist (Windows); ENOENT or ENOTDIR (POSIX). Any other failure (denied, held open, unreadable) is 0.
+// exist or is no disk (Windows, Wine); ENOENT or ENOTDIR (POSIX). Any other failure (denied, held open,
+// unreadable) is 0.
 int platformIsMissingFileError(uint32_t code);

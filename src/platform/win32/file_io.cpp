@@ -128,6 +128,7 @@ int platformIsMissingFileError(uint32_t code) {
         case ERROR_NOT_READY:  // a removable drive without its disk
         case ERROR_BAD_NETPATH:
         case ERROR_BAD_NET_NAME:
+        case ERROR_BAD_DEV_TYPE:  // what Wine answers for a network path it cannot reach
             return 1;
         default:
             return 0;
