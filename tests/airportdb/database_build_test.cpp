@@ -458,68 +458,54 @@ TEST_F(DatabaseBuildTest, StampsThatDoNotBelongToTheFileAreNeverTrusted) {
     LibraryDef library;
     library.areas = {area(1, 2, "High", {airportAt("HI1", 1, 1)}), area(2, 1, "Low", {airportAt("LO1", 2, 2)})};
     write(library);
-    std::string good;  // the stamps of the file just built
-    const auto changed = [&](size_t at, const std::string& bytes) {
-        std::string text = good;
-        text.replace(at, bytes.size(), bytes);
-        return text;
-    };
-    const std::string lowFile = simPath("Low\\scenery\\APT2.bgl");
+    const std::string missing = ".stamps are missing or unreadable, requesting", belong = ".stamps do not belong to ";
+    // The stamps' bytes from `at` on replaced ("" cuts the file there, "+" appends one); at -1 kestrel.dat
+    // is written again with the same bytes, as an older kestrel that knows nothing of the stamps does.
     const struct {
         const char* what;
-        std::function<void()> damage;
-        std::string line;  // the reason, level 3 or 4
+        int at;
+        std::string bytes, line;
     } cases[] = {
-        {"missing", [&] { std::filesystem::remove(dir.path() / "kestrel.dat.stamps"); }, "missing"},
-        {"empty", [&] { writeFile(dir.path() / "kestrel.dat.stamps", ""); }, "missing"},
-        {"a byte short", [&] { writeFile(dir.path() / "kestrel.dat.stamps", good.substr(0, good.size() - 1)); },
-         "belong"},
-        {"a byte more", [&] { writeFile(dir.path() / "kestrel.dat.stamps", good + "x"); }, "belong"},
-        {"another magic", [&] { writeFile(dir.path() / "kestrel.dat.stamps", changed(0, "X")); }, "belong"},
-        {"another version", [&] { writeFile(dir.path() / "kestrel.dat.stamps", changed(4, "\x02")); }, "belong"},
-        {"another record count", [&] { writeFile(dir.path() / "kestrel.dat.stamps", changed(8, "\x03")); },
-         "belong"},
-        {"another file length", [&] { writeFile(dir.path() / "kestrel.dat.stamps", changed(12, "\x01")); },
-         "belong"},
-        {"a file count too many", [&] { writeFile(dir.path() / "kestrel.dat.stamps", changed(28, "\x03")); },
-         "belong"},
-        {"a huge file count", [&] { writeFile(dir.path() / "kestrel.dat.stamps", changed(28, "\xFF\xFF\xFF\xFF")); },
-         "belong"},
-        {"another layer", [&] { writeFile(dir.path() / "kestrel.dat.stamps", changed(32, "\x07")); }, "belong"},
-        {"another entry", [&] { writeFile(dir.path() / "kestrel.dat.stamps", changed(36, "\x07")); }, "belong"},
-        {"another file size", [&] { writeFile(dir.path() / "kestrel.dat.stamps", changed(40, "\x07")); },
-         lowFile + " has changed"},
-        // The same bytes written again, as an older kestrel that knows nothing of the stamps does.
-        {"kestrel.dat written again", [&] {
-             const std::string bytes = database();
-             const auto time = std::filesystem::last_write_time(dir.path() / "kestrel.dat");
-             writeFile(dir.path() / "kestrel.dat", bytes);
-             std::filesystem::last_write_time(dir.path() / "kestrel.dat", time + std::chrono::seconds(1));
-         },
-         "belong"},
+        {"empty", 0, "", missing},
+        {"a byte short", 79, "", belong},
+        {"a byte more", 80, "+", belong},
+        {"another magic", 0, "X", belong},
+        {"another version", 4, "\x02", belong},
+        {"another record count", 8, "\x03", belong},
+        {"another kestrel.dat length", 12, "\x01", belong},
+        {"a file count too many", 28, "\x03", belong},
+        {"a huge file count", 28, "\xFF\xFF\xFF\xFF", belong},
+        {"another layer", 32, "\x07", belong},
+        {"another entry", 36, "\x07", belong},
+        {"another file size", 40, "\x07", "The scenery file " + simPath("Low\\scenery\\APT2.bgl") + " has changed"},
+        {"kestrel.dat written again", -1, "", belong},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         restart();
         std::filesystem::remove(dir.path() / "kestrel.dat");
         ASSERT_EQ(loadOrBuildDatabase(), 2u);
-        good = stamps();
-        ASSERT_EQ(good.size(), 32u + 2u * 24u);
         restart();
         ASSERT_EQ(loadOrBuildDatabase(), 2u);
         ASSERT_EQ(databaseFile.source, DatabaseSource::file);
-        c.damage();
+        std::string text = stamps();
+        if (c.at < 0) {
+            const auto time = std::filesystem::last_write_time(dir.path() / "kestrel.dat");
+            writeFile(dir.path() / "kestrel.dat", database());
+            std::filesystem::last_write_time(dir.path() / "kestrel.dat", time + std::chrono::seconds(1));
+        } else if (c.bytes == "+") {
+            text += "x";
+        } else if (c.bytes.empty()) {
+            text.resize(static_cast<size_t>(c.at));
+        } else {
+            text.replace(static_cast<size_t>(c.at), c.bytes.size(), c.bytes);
+        }
+        if (c.at >= 0) writeFile(dir.path() / "kestrel.dat.stamps", text);
         restart();
         LogCapture log(4);
         EXPECT_EQ(loadOrBuildDatabase(), 2u);
         EXPECT_EQ(databaseFile.source, DatabaseSource::scenery);
-        EXPECT_TRUE(log.contains(c.line == "missing" ? "The file stamps " + std::string(core.databasePath) +
-                                                           ".stamps are missing or unreadable, requesting "
-                                                           "database rebuild\r\n"
-                                 : c.line == "belong" ? ".stamps do not belong to " + std::string(core.databasePath) +
-                                                            ", requesting database rebuild\r\n"
-                                                      : "The scenery file " + c.line))
-            << log.text();
+        EXPECT_TRUE(log.contains(c.line)) << log.text();
     }
 }
 
@@ -552,11 +538,8 @@ TEST_F(DatabaseBuildTest, FilesThatCannotBeReadAreReadAgainAndStoredOnlyWhenThey
         EXPECT_TRUE(log.contains("Unable to open file \"" + heldPath + "\", error was: ")) << log.text();
         EXPECT_TRUE(log.contains(notStored)) << log.text();
         EXPECT_EQ(findAirport("HLD"), nullptr);
-        EXPECT_NE(findAirport("W1"), nullptr);
-        EXPECT_EQ(database(), good);
-        EXPECT_EQ(stamps(), goodStamps);
+        EXPECT_EQ(database() + stamps(), good + goodStamps);
         EXPECT_TRUE(exists("kestrel.dat.unread"));
-        EXPECT_FALSE(exists("kestrel.dat.tmp"));
 
         if (!forGood) {
             std::filesystem::remove(bglFile("World", "HELD"));
@@ -566,7 +549,6 @@ TEST_F(DatabaseBuildTest, FilesThatCannotBeReadAreReadAgainAndStoredOnlyWhenThey
         log.clear();
         EXPECT_EQ(loadOrBuildDatabase(), forGood ? 1u : 2u);
         EXPECT_EQ(log.contains(storedWithout), forGood) << log.text();
-        EXPECT_FALSE(log.contains(notStored));
         EXPECT_FALSE(exists("kestrel.dat.unread"));
         restart();
         log.clear();
@@ -622,16 +604,11 @@ TEST_F(DatabaseBuildTest, StopDuringTheBuildKeepsThePreviousFilesAndSaysNothing)
         EXPECT_EQ(loadOrBuildDatabase(), 0u);
         EXPECT_EQ(progressState.filesScanned, stopAt);  // no file after the stop
         EXPECT_EQ(progressState.layersDone, 0u);
-        EXPECT_FALSE(log.contains("No airports in database!"));
-        EXPECT_FALSE(log.contains("left as it was"));
-        EXPECT_FALSE(log.contains("Successfully"));
+        EXPECT_FALSE(log.contains("No airports") || log.contains("left as it was") || log.contains("Successfully"));
         EXPECT_EQ(progressRecorder.events.back(), "close");
         EXPECT_EQ(progressRecorder.slept, 0u);  // nor the final display
-        EXPECT_EQ(database(), good);
-        EXPECT_EQ(stamps(), goodStamps);
-        EXPECT_FALSE(exists("kestrel.dat.tmp"));
-        EXPECT_FALSE(exists("kestrel.dat.stamps.tmp"));
-        EXPECT_EQ(databaseFile.source, DatabaseSource::none);
+        EXPECT_EQ(database() + stamps(), good + goodStamps);
+        EXPECT_FALSE(exists("kestrel.dat.tmp") || exists("kestrel.dat.stamps.tmp"));
     }
 }
 
