@@ -118,10 +118,12 @@ int readLibrary() {
     return 0;
 }
 
-// The end of a build, with the library read: 0 after "No airports in database!", or after a stop.
+// The end of a build, with the library read: 0 after "No airports in database!", or silently when a
+// stop abandoned it. (A stop during the final display comes after a complete build: its airports are
+// there, and the run sequence sees the stop next.)
 uint32_t endBuild(uint32_t built) {
     releaseSceneryLibrary();
-    if (core.stopRequested.isSet()) return 0;
+    if (built == 0 && core.stopRequested.isSet()) return 0;
     if (built == 0) logMessage(0, "No airports in database!");
     databaseFile.source = built ? DatabaseSource::scenery : DatabaseSource::none;
     return built;

@@ -610,6 +610,11 @@ TEST_F(DatabaseBuildTest, StopDuringTheBuildKeepsThePreviousFilesAndSaysNothing)
         EXPECT_EQ(database() + stamps(), good + goodStamps);
         EXPECT_FALSE(exists("kestrel.dat.tmp") || exists("kestrel.dat.stamps.tmp"));
     }
+    // Once the build is complete, a stop no longer takes its airports: the run sequence stops next.
+    restart();
+    progressRecorder.stopAtClose = true;
+    EXPECT_EQ(loadOrBuildDatabase(), 6u);
+    EXPECT_EQ(databaseFile.stored, 1);
 }
 
 }  // namespace

@@ -24,6 +24,7 @@ struct ProgressRecorder {
     uint32_t slept = 0;               // milliseconds the display would have held the caller
     uint32_t now = 1000;
     uint32_t stopAtFile = 0;          // the user asks to stop when the display shows this many files
+    bool stopAtClose = false;         // or when it closes, the build complete
 };
 inline ProgressRecorder progressRecorder;
 
@@ -38,7 +39,10 @@ inline const ProgressPlatform kRecordingProgress{
     [](uint16_t) {},
     [] { progressRecorder.events.push_back("step"); },
     [] {},
-    [] { progressRecorder.events.push_back("close"); },
+    [] {
+        progressRecorder.events.push_back("close");
+        if (progressRecorder.stopAtClose) core.stopRequested.set();
+    },
     [] { return progressRecorder.now += 20; },
     [](uint32_t ms) { progressRecorder.slept += ms; },
     [] { return core.stopRequested.isSet() ? 1 : 0; },
