@@ -173,8 +173,9 @@ uint32_t rebuildDatabase() {
     if (built != 0 && databaseFile.unreadFiles != 0 && !core.stopRequested.isSet()) {
         // An explicit build: a file held open a moment ago may be free now, and one that is not is
         // not waited for.
-        logMessage(3, "%u of the scenery files could not be read (see above). Reading the scenery library once "
-                      "more.",
+        logMessage(3,
+                   "%u of the scenery files could not be read (see above). Reading the scenery library once "
+                   "more.",
                    databaseFile.unreadFiles);
         releaseSpatialIndex();  // the first build's airports, which live on unused like every airport
         built = buildDatabase(StorePolicy::always);

@@ -258,8 +258,8 @@ int storeCompanionFile(const char* path, const void* bytes, uint32_t size) {
              platformFlushFile(file);
     if (!ok) {
         char* error = lastErrorText();
-        logMessage(2, "Error while writing database file %s, error was: %s. The database is not stored.", path,
-                   error);
+        logMessage(2, "Error while writing database file %s, error was: %s. The database is not stored.",
+                   path, error);
         releaseErrorText(error);
     }
     platformCloseHandle(file);

@@ -50,11 +50,11 @@ uint8_t* readStampsFile(const char* path, size_t& size) {
 
 // The stored stamps met one by one by the same walk over the layer indexes that the build made.
 struct Comparison {
-    ByteView stamps;            // the records behind the header
-    uint32_t count = 0;         // how many
-    uint32_t next = 0;          // the record the next file is compared with
-    uint32_t layer = 0;         // the layer being walked
-    int fits = 1;               // 0: the records are not those of this library's files
+    ByteView stamps;               // the records behind the header
+    uint32_t count = 0;            // how many
+    uint32_t next = 0;             // the record the next file is compared with
+    uint32_t layer = 0;            // the layer being walked
+    int fits = 1;                  // 0: the records are not those of this library's files
     const char* change = nullptr;  // how the first differing file differs
     char path[kPathBufferSize] = {};
 };
@@ -114,8 +114,8 @@ int writeDatabaseStamps(uint32_t headerWord) {
     const FileStamp database = fileStampOf(core.databasePath);
     if (database.size == kStampNoFile) {
         char* error = lastErrorText();
-        logMessage(2, "Error while writing database file %s, error was: %s. The database is not stored.", path,
-                   error);
+        logMessage(2, "Error while writing database file %s, error was: %s. The database is not stored.",
+                   path, error);
         releaseErrorText(error);
         return 0;
     }

@@ -201,9 +201,9 @@ int visitAirportFiles(ByteView index, uint32_t entryCount, const char* indexPath
         if (!readU32At(index, kIndexOffsetTableAt + 4 * static_cast<uint64_t>(e), entryOffset)) {
             // Every later slot lies further on.
             if (report)
-                logMessage(2,
-                           "%s: the offset table of %u entries reaches past the end of the file after %u entries",
-                           indexPath, entryCount, e);
+                logMessage(
+                    2, "%s: the offset table of %u entries reaches past the end of the file after %u entries",
+                    indexPath, entryCount, e);
             break;
         }
         // The flag comes first: an entry without it is passed over whatever its name, and one with it

@@ -14,9 +14,10 @@ void recordAirportFile(uint32_t entry, const FileStamp& stamp) {
     if (!importRecord.complete) return;
     if (importRecord.count == importRecord.capacity) {
         const uint32_t capacity = importRecord.capacity ? importRecord.capacity * 2 : 256;
-        void* grown = capacity > importRecord.capacity
-                          ? std::realloc(importRecord.files, sizeof(ImportedFile) * static_cast<size_t>(capacity))
-                          : nullptr;
+        void* grown =
+            capacity > importRecord.capacity
+                ? std::realloc(importRecord.files, sizeof(ImportedFile) * static_cast<size_t>(capacity))
+                : nullptr;
         if (!grown) {
             importRecord.complete = 0;  // the build goes on; only its stamps are lost
             return;

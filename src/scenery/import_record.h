@@ -20,10 +20,10 @@ struct ImportRecord {
     ImportedFile* files = nullptr;  // in the order the import met them
     uint32_t count = 0;
     uint32_t capacity = 0;
-    uint32_t layer = 0;       // the layer being imported: the build sets it before each layer index
-    int complete = 1;         // 0 when memory ran out: some files have no stamp here
-    uint32_t unreadCount = 0; // files that are there but could not be opened or mapped
-    Md5Context unreadPaths;   // their paths in the order met, each with its NUL
+    uint32_t layer = 0;        // the layer being imported: the build sets it before each layer index
+    int complete = 1;          // 0 when memory ran out: some files have no stamp here
+    uint32_t unreadCount = 0;  // files that are there but could not be opened or mapped
+    Md5Context unreadPaths;    // their paths in the order met, each with its NUL
 };
 
 extern ImportRecord importRecord;

@@ -29,7 +29,8 @@ int mapFile(const char* path, MappedFile& mapped, MapFault* fault) {
     PlatformHandle file = platformOpenFileForReading(path);
     if (file == kInvalidHandle) {
         // Asked before the line is written: writing it may change the last error.
-        setFault(fault, platformIsMissingFileError(platformLastError()) ? MapFault::missing : MapFault::unreadable);
+        setFault(fault,
+                 platformIsMissingFileError(platformLastError()) ? MapFault::missing : MapFault::unreadable);
         logStepFailure(3, "Unable to open file \"%s\", error was: %s\n", path);
         return 0;
     }

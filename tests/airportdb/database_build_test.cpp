@@ -315,7 +315,8 @@ TEST_F(DatabaseBuildTest, SceneryWithoutAirportsKeepsTheStoredDatabase) {
     ASSERT_EQ(loadOrBuildDatabase(), 2u);
     const std::string good = database(), stamps = readFile(dir.path() / "kestrel.dat.stamps");
     const std::string kept = "The scenery library holds no airport, so the database file " +
-                             std::string(core.databasePath) + " is left as it was.\r\nNo airports in database!\r\n";
+                             std::string(core.databasePath) +
+                             " is left as it was.\r\nNo airports in database!\r\n";
 
     // A library that reads as empty (a folder without scenery.cfg), and one whose areas hold no airport.
     AreaDef empty = area(1, 1, "Nothing", {});
@@ -421,7 +422,7 @@ TEST_F(DatabaseBuildTest, AirportFileChangedInPlaceIsNoticed) {
     const struct {
         const char* what;
         std::function<void()> change;
-        std::string line;  // level 3
+        std::string line;     // level 3
         const char* present;  // an airport the rebuilt database holds
     } cases[] = {
         {"a tower moved", [&] { saveOver(bglFile("World", "APT1"), edited); },
@@ -456,9 +457,11 @@ TEST_F(DatabaseBuildTest, AirportFileChangedInPlaceIsNoticed) {
 
 TEST_F(DatabaseBuildTest, StampsThatDoNotBelongToTheFileAreNeverTrusted) {
     LibraryDef library;
-    library.areas = {area(1, 2, "High", {airportAt("HI1", 1, 1)}), area(2, 1, "Low", {airportAt("LO1", 2, 2)})};
+    library.areas = {area(1, 2, "High", {airportAt("HI1", 1, 1)}),
+                     area(2, 1, "Low", {airportAt("LO1", 2, 2)})};
     write(library);
-    const std::string missing = ".stamps are missing or unreadable, requesting", belong = ".stamps do not belong to ";
+    const std::string missing = ".stamps are missing or unreadable, requesting",
+                      belong = ".stamps do not belong to ";
     // The stamps' bytes from `at` on replaced ("" cuts the file there, "+" appends one); at -1 kestrel.dat
     // is written again with the same bytes, as an older kestrel that knows nothing of the stamps does.
     const struct {
@@ -477,7 +480,8 @@ TEST_F(DatabaseBuildTest, StampsThatDoNotBelongToTheFileAreNeverTrusted) {
         {"a huge file count", 28, "\xFF\xFF\xFF\xFF", belong},
         {"another layer", 32, "\x07", belong},
         {"another entry", 36, "\x07", belong},
-        {"another file size", 40, "\x07", "The scenery file " + simPath("Low\\scenery\\APT2.bgl") + " has changed"},
+        {"another file size", 40, "\x07",
+         "The scenery file " + simPath("Low\\scenery\\APT2.bgl") + " has changed"},
         {"kestrel.dat written again", -1, "", belong},
     };
     for (const auto& c : cases) {
@@ -521,7 +525,8 @@ TEST_F(DatabaseBuildTest, FilesThatCannotBeReadAreReadAgainAndStoredOnlyWhenThey
         "1 of the scenery files could not be read (see above), so the database is not stored: their airports "
         "are missing on this flight, and the next start reads them again.\r\n";
     const std::string storedWithout =
-        "1 of the scenery files could not be read again. The database is stored without their airports, which "
+        "1 of the scenery files could not be read again. The database is stored without their airports, "
+        "which "
         "come back when those files change.\r\n";
     for (const bool forGood : {false, true}) {
         SCOPED_TRACE(forGood ? "fails for good" : "fails once");
@@ -563,8 +568,9 @@ TEST_F(DatabaseBuildTest, FilesThatCannotBeReadAreReadAgainAndStoredOnlyWhenThey
     restart();
     LogCapture log(3);
     EXPECT_EQ(rebuildDatabase(), 1u);
-    EXPECT_TRUE(log.contains("1 of the scenery files could not be read (see above). Reading the scenery library "
-                             "once more.\r\n"));
+    EXPECT_TRUE(
+        log.contains("1 of the scenery files could not be read (see above). Reading the scenery library "
+                     "once more.\r\n"));
     EXPECT_TRUE(log.contains(storedWithout));
     EXPECT_FALSE(log.contains(notStored));
     EXPECT_EQ(databaseFile.stored, 1);
@@ -582,7 +588,8 @@ TEST_F(DatabaseBuildTest, FilesThatCannotBeReadAreReadAgainAndStoredOnlyWhenThey
 
 TEST_F(DatabaseBuildTest, StopDuringTheBuildKeepsThePreviousFilesAndSaysNothing) {
     LibraryDef library;
-    library.areas = {area(1, 2, "High", {airportAt("HI1", 1, 1)}), area(2, 1, "Low", {airportAt("LO1", 2, 2)})};
+    library.areas = {area(1, 2, "High", {airportAt("HI1", 1, 1)}),
+                     area(2, 1, "Low", {airportAt("LO1", 2, 2)})};
     for (int i = 0; i < 4; ++i) {
         BglFileDef more;
         more.name = "MORE" + std::to_string(i);
@@ -604,7 +611,8 @@ TEST_F(DatabaseBuildTest, StopDuringTheBuildKeepsThePreviousFilesAndSaysNothing)
         EXPECT_EQ(loadOrBuildDatabase(), 0u);
         EXPECT_EQ(progressState.filesScanned, stopAt);  // no file after the stop
         EXPECT_EQ(progressState.layersDone, 0u);
-        EXPECT_FALSE(log.contains("No airports") || log.contains("left as it was") || log.contains("Successfully"));
+        EXPECT_FALSE(log.contains("No airports") || log.contains("left as it was") ||
+                     log.contains("Successfully"));
         EXPECT_EQ(progressRecorder.events.back(), "close");
         EXPECT_EQ(progressRecorder.slept, 0u);  // nor the final display
         EXPECT_EQ(database() + stamps(), good + goodStamps);

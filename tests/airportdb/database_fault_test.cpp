@@ -259,8 +259,8 @@ TEST_F(DatabaseFaultTest, FailedWriteKeepsThePreviousFileAndTheAirports) {
         LogCapture log(4);
         EXPECT_EQ(loadOrBuildDatabase(), kAirports) << c.where;
         const bool stamps = c.write == stampsWrite;
-        EXPECT_TRUE(log.contains(failedLine(stamps ? stampsPath : core.databasePath)))
-            << c.where << "\n" << log.text();
+        EXPECT_TRUE(log.contains(failedLine(stamps ? stampsPath : core.databasePath))) << c.where << "\n"
+                                                                                       << log.text();
         EXPECT_TRUE(log.contains("Successfully imported 5000 airport infos from scenery.\r\n")) << c.where;
         EXPECT_EQ(databaseFile.stored, 0) << c.where;
         EXPECT_EQ(readFile(databasePath()), stamps ? built : previous) << c.where;

@@ -176,9 +176,10 @@ TEST_F(ProgressTest, FinishShowsExactTotalsAndTimeThenWaitsAndCloses) {
 
     fake.now = 101234;
     progressFinish();
-    EXPECT_EQ(joinedSleeps(), (std::vector<std::string>{
-                               "text1 Files scanned: 5 (2/2 scenery layers)", "text2 Airports found: 10",
-                               "text0 Airport Database created in 1234 ms", "front", "sleep 2500", "close"}));
+    EXPECT_EQ(joinedSleeps(),
+              (std::vector<std::string>{
+                  "text1 Files scanned: 5 (2/2 scenery layers)", "text2 Airports found: 10",
+                  "text0 Airport Database created in 1234 ms", "front", "sleep 2500", "close"}));
     EXPECT_EQ(progressState.startTime, 1234u);  // now the elapsed time
 }
 
@@ -188,9 +189,9 @@ TEST_F(ProgressTest, ZeroLayersGiveAnEmptyRangeNoStepAndTheFinalTexts) {
     fake.now += 7;
     progressFinish();
     EXPECT_EQ(joinedSleeps(), (std::vector<std::string>{
-                               "open", "range 0", "stepsize 1", "text1 Files scanned: 0 (0/0 scenery layers)",
-                               "text2 Airports found: 0", "text0 Airport Database created in 7 ms", "front",
-                               "sleep 2500", "close"}));
+                                  "open", "range 0", "stepsize 1",
+                                  "text1 Files scanned: 0 (0/0 scenery layers)", "text2 Airports found: 0",
+                                  "text0 Airport Database created in 7 ms", "front", "sleep 2500", "close"}));
 }
 
 TEST_F(ProgressTest, WaitsEndWithinAPauseOfAStopAndByTheClock) {

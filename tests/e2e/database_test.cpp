@@ -131,8 +131,9 @@ TEST_F(DatabaseStartup, WithoutAnyAirportTheStartEndsWithExitCodeOneAndKeepsTheD
     ASSERT_TRUE(f.kestrel.waitForExit(kTimeoutMs, exitCode)) << f.kestrel.output();
     EXPECT_EQ(exitCode, 1);
     const std::string out = f.kestrel.output();
-    const std::string end = "The scenery library holds no airport, so the database file .\\kestrel.dat is left "
-                            "as it was.\r\nNo airports in database!\r\n";
+    const std::string end =
+        "The scenery library holds no airport, so the database file .\\kestrel.dat is left "
+        "as it was.\r\nNo airports in database!\r\n";
     ASSERT_GE(out.size(), end.size()) << out;
     EXPECT_EQ(out.substr(out.size() - end.size()), end);
     EXPECT_EQ(database(), built);

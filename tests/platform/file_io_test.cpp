@@ -109,7 +109,8 @@ TEST(FileIo, StampsTellSizeAndWriteTimeAndMissingFromUnreadable) {
     EXPECT_GT(later - time, 9u * 10000000u);
     EXPECT_LE(later - time, 10u * 10000000u);
 
-    for (const std::string& missing : {dir.file("absent.bgl"), dir.file("absent/a.bgl"), dir.file("a.bgl/x.bgl")}) {
+    for (const std::string& missing :
+         {dir.file("absent.bgl"), dir.file("absent/a.bgl"), dir.file("a.bgl/x.bgl")}) {
         SCOPED_TRACE(missing);
         EXPECT_EQ(platformFileStamp(missing.c_str(), &size, &time), 0);
         EXPECT_EQ(platformIsMissingFileError(platformLastError()), 1);

@@ -23,8 +23,8 @@ struct ProgressRecorder {
     std::vector<std::string> events;  // "open", "range N", "step", "close"
     uint32_t slept = 0;               // milliseconds the display would have held the caller
     uint32_t now = 1000;
-    uint32_t stopAtFile = 0;          // the user asks to stop when the display shows this many files
-    bool stopAtClose = false;         // or when it closes, the build complete
+    uint32_t stopAtFile = 0;   // the user asks to stop when the display shows this many files
+    bool stopAtClose = false;  // or when it closes, the build complete
 };
 inline ProgressRecorder progressRecorder;
 

@@ -54,8 +54,8 @@ TEST(MappedFile, EachFailingStepLogsItsOwnLine) {
         MapFault fault;  // what the import makes of it: only an unreadable file leaves a build incomplete
     } cases[] = {
         {missing, "Unable to open file \"" + missing + "\", error was: ", MapFault::missing},
-        {dir.file("nowhere/a.bgl"), "Unable to open file \"" + dir.file("nowhere/a.bgl") + "\", error was: ",
-         MapFault::missing},
+        {dir.file("nowhere/a.bgl"),
+         "Unable to open file \"" + dir.file("nowhere/a.bgl") + "\", error was: ", MapFault::missing},
         {folder, "Unable to open file \"" + folder + "\", error was: ", MapFault::unreadable},
         {empty, "Unable to create file mapping \"" + empty + "\", error was: ", MapFault::empty},
     };

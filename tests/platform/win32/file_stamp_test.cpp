@@ -52,8 +52,8 @@ TEST(FileStampWin32, NamesThatAreNotThereAreMissingWhateverTheReason) {
     for (DWORD code : {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_INVALID_DRIVE, ERROR_NOT_READY,
                        ERROR_BAD_NETPATH, ERROR_BAD_NET_NAME, ERROR_BAD_DEV_TYPE})
         EXPECT_EQ(platformIsMissingFileError(code), 1) << code;
-    for (DWORD code : {ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION, ERROR_NOT_ENOUGH_MEMORY,
-                       ERROR_NETWORK_BUSY, ERROR_CRC})
+    for (DWORD code : {ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION,
+                       ERROR_NOT_ENOUGH_MEMORY, ERROR_NETWORK_BUSY, ERROR_CRC})
         EXPECT_EQ(platformIsMissingFileError(code), 0) << code;
 }
 
