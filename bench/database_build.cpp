@@ -1,7 +1,8 @@
 // The airport database's start-up step over a scenery library, timed from inside: the build (no
-// kestrel.dat yet), the load of a valid kestrel.dat, or the file load alone (the library read before
-// the clock starts). The progress display is replaced by a silent one, so the build is not held for
-// its final 2.5 seconds. scripts/bench runs it and compares the figures with raw reads of the same files.
+// kestrel.dat yet), the load of a valid kestrel.dat (with the check of its airport files' stamps), or
+// the file load alone (the library read before the clock starts, no stamps checked). The progress
+// display is replaced by a silent one, so the build is not held for its final 2.5 seconds.
+// scripts/bench runs it and compares the figures with raw reads of the same files.
 //
 //   bench_database build|load|load-file SIMULATOR-FOLDER DATABASE-FILE
 //

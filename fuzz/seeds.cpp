@@ -194,6 +194,26 @@ std::string patch(uint16_t position, const std::string& bytes) {
     return out + bytes;
 }
 
+// Stamps of the stamps target's two files as a build writes them (fuzz/stamps.cpp puts in the tie to
+// its kestrel.dat), and the same with both files there.
+Seeds stampsSeeds() {
+    Seeds seeds;
+    for (const uint64_t gone : {~0ull, 3ull}) {
+        std::string seed(32 + 2 * 24, '\0');
+        uint8_t* bytes = reinterpret_cast<uint8_t*>(seed.data());
+        std::memcpy(bytes, "KSTP", 4);
+        putU32(bytes + 4, 1);
+        putU32(bytes + 8, 0x02000001);
+        putU32(bytes + 28, 2);
+        putU32(bytes + 36, 0);
+        putU64(bytes + 40, 3);
+        putU32(bytes + 60, 1);
+        putU64(bytes + 64, gone);
+        seeds.push_back(seed);
+    }
+    return seeds;
+}
+
 Seeds ipcBlockSeeds() {
     const std::string ops = encodeOps(0, kPollOps);
     return {ops,
@@ -267,6 +287,7 @@ int main(int argc, char** argv) {
         {"scenery_cfg", [&] { return sceneryCfgSeeds(library); }},
         {"settings", [&] { return settingsSeeds(ini); }},
         {"database", [&] { return databaseSeeds(library, fuzz::workDir()); }},
+        {"stamps", [] { return stampsSeeds(); }},
         {"ipc_block", [] { return ipcBlockSeeds(); }},
         {"sim_block", [] { return simBlockSeeds(); }},
     };

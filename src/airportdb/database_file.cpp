@@ -196,7 +196,17 @@ void writeDatabaseRecord(const Airport* airport) {
     databaseFile.pendingBytes += kDatabaseRecordSize;
 }
 
+void discardDatabaseFile() {
+    if (databaseFile.databaseHandle == kInvalidHandle) return;
+    platformCloseHandle(databaseFile.databaseHandle);
+    databaseFile.databaseHandle = kInvalidHandle;
+    databaseFile.pendingBytes = 0;
+    platformDeleteFile(databaseFile.temporaryPath);
+}
+
 void finishDatabaseFile(uint32_t recordCount) {
+    // A file without records is never loaded: it would only put an empty database over a good one.
+    if (recordCount == 0) discardDatabaseFile();
     if (databaseFile.databaseHandle == kInvalidHandle || !flushRecords()) return;
     if (recordCount > kDatabaseMaxRecords) {
         // More would spill into the version byte.
@@ -233,6 +243,37 @@ void finishDatabaseFile(uint32_t recordCount) {
         return;
     }
     databaseFile.stored = 1;
+}
+
+void databaseCompanionPath(char* path, size_t size, const char* suffix) {
+    std::snprintf(path, size, "%s%s", core.databasePath, suffix);
+}
+
+int storeCompanionFile(const char* path, const void* bytes, uint32_t size) {
+    char temporary[kCompanionPathSize + 8];
+    std::snprintf(temporary, sizeof temporary, "%s.tmp", path);
+    const PlatformHandle file = platformCreateFileForWriting(temporary);
+    uint32_t written = 0;
+    int ok = file != kInvalidHandle && platformWriteFile(file, bytes, size, &written) && written == size &&
+             platformFlushFile(file);
+    if (!ok) {
+        char* error = lastErrorText();
+        logMessage(2, "Error while writing database file %s, error was: %s. The database is not stored.",
+                   path, error);
+        releaseErrorText(error);
+    }
+    platformCloseHandle(file);
+    if (ok && !platformReplaceFile(temporary, path)) {
+        char* error = lastErrorText();
+        logMessage(2,
+                   "Unable to replace database file %s with %s, error was: %s. The database is not stored; "
+                   "the previous file stays as it was.",
+                   path, temporary, error);
+        releaseErrorText(error);
+        ok = 0;
+    }
+    if (!ok && file != kInvalidHandle) platformDeleteFile(temporary);
+    return ok;
 }
 
 int checkDigests() {

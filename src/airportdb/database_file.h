@@ -8,6 +8,7 @@
 // its exact length (20 + 16 * layers + 88 * records) all agree.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "airportdb/airport.h"
@@ -21,6 +22,13 @@ constexpr uint32_t kDatabaseRecordSize = 88;
 constexpr uint32_t kDatabaseDigestSize = 16;
 constexpr uint32_t kDatabaseWriteBuffer = 65536;  // records are written in blocks of this many bytes
 
+// Where the airports of this run came from (loadOrBuildDatabase).
+enum class DatabaseSource {
+    none,     // not loaded or built yet, or the start-up step failed
+    file,     // loaded from the database file
+    scenery,  // built from the scenery library (stored or not: see `stored`)
+};
+
 // The state of the file being written or read.
 struct DatabaseFile {
     // The file being written (from openDatabaseForWrite to finishDatabaseFile), or being read (from
@@ -28,8 +36,12 @@ struct DatabaseFile {
     PlatformHandle databaseHandle = kInvalidHandle;
     // Where the file is written until it is complete: databasePath with ".tmp" appended.
     char temporaryPath[kPathBufferSize + 8] = {};
-    // 1 once finishDatabaseFile has put a complete file at databasePath; 0 from openDatabaseForWrite on.
+    // 1 once a build has put a complete file at databasePath, with its stamps beside it; 0 from
+    // openDatabaseForWrite on.
     int stored = 0;
+    DatabaseSource source = DatabaseSource::none;
+    // Airport files the last build found but could not read (their airports are missing).
+    uint32_t unreadFiles = 0;
     // Records not yet written: tens of thousands of 88-byte writes would cost more than the import.
     uint32_t pendingBytes = 0;
     uint8_t pending[kDatabaseWriteBuffer] = {};
@@ -48,8 +60,24 @@ void writeDatabaseRecord(const Airport* airport);
 
 // Writes the record count into the header, closes the file and renames it to databasePath. A failed
 // write, seek or rename, or a count that does not fit 24 bits, is logged at level 2 and the temporary
-// file removed.
+// file removed. A count of 0 is never stored: the temporary file is removed and any previous file
+// stays as it was.
 void finishDatabaseFile(uint32_t recordCount);
+
+// Ends a write that is not to be stored: closes and removes the temporary file; databasePath stays as
+// it was. Nothing is written after it until the next openDatabaseForWrite.
+void discardDatabaseFile();
+
+// Room for the path of a file kept beside the database file, suffix and temporary ".tmp" included.
+constexpr int kCompanionPathSize = kPathBufferSize + 32;
+
+// The path of a file kept beside the database file: databasePath with `suffix` appended.
+void databaseCompanionPath(char* path, size_t size, const char* suffix);
+
+// Stores `size` bytes as the file `path` the way the database file is stored: under path + ".tmp",
+// flushed, then renamed over `path`. Returns 1; 0 after a level-2 line (the database file's own
+// messages: "The database is not stored"), with the temporary file removed and `path` as it was.
+int storeCompanionFile(const char* path, const void* bytes, uint32_t size);
 
 // Loads the records from databaseHandle (open for reading) into one block and adds each to the
 // spatial index. Returns the number of records, or 0 when the file is not usable (wrong version, no

@@ -5,10 +5,11 @@
 
 #include "airportdb/airport.h"
 #include "airportdb/database_file.h"
+#include "airportdb/database_stamps.h"
+#include "app/run.h"
 #include "core/config.h"
 #include "core/core_state.h"
 #include "core/log.h"
-#include "app/run.h"
 #include "platform/platform.h"
 #include "scenery/scenery_library.h"
 #include "simlink/base_dir.h"
@@ -86,8 +87,18 @@ int openOfflineDatabase(const OfflineRequest& request, Airport*& records, uint32
     }
     DatabaseFault fault = DatabaseFault::none;
     records = readDatabase(againstLibrary, count, fault);
+    // A start would not load a file whose airport files changed since: stale as well.
+    char why[kCompanionPathSize + 64] = "";
+    const int fresh = !records || !againstLibrary || checkDatabaseStamps(count, why, sizeof why);
     releaseSceneryLibrary();
-    if (records) return kOfflineDone;
+    if (records && fresh) return kOfflineDone;
+    if (records) {
+        delete[] records;
+        records = nullptr;
+        count = 0;
+        reason = std::string(core.databasePath) + " is stale: " + why;
+        return kOfflineFailed;
+    }
     reason = faultText(fault, request);
     return kOfflineFailed;
 }

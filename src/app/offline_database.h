@@ -18,8 +18,9 @@ int prepareOfflineSettings(const OfflineRequest& request, std::string& reason);
 int useOfflineSimFolder(const char* folder);
 
 // prepareOfflineSettings, then the database file checked as a load checks it (with --fs-dir against
-// that folder's scenery library, digests included). Returns kOfflineDone with the records (owned by
-// the caller, kept to the end) and their count, or kOfflineFailed with `reason`.
+// that folder's scenery library, digests and the stamps of its airport files included). Returns
+// kOfflineDone with the records (owned by the caller, kept to the end) and their count, or
+// kOfflineFailed with `reason`.
 int openOfflineDatabase(const OfflineRequest& request, Airport*& records, uint32_t& count, std::string& reason);
 
 // The airport's tower frequencies in MHz, as the tower search reads its slots, separated by blanks.

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "core/core_state.h"
 #include "platform/platform.h"
 
 ProgressState progressState;
@@ -14,19 +15,34 @@ constexpr uint32_t kReadyPauseMilliseconds = 50;
 constexpr uint32_t kFinalDisplayMilliseconds = 2500;
 constexpr size_t kTextBufferSize = 256;
 
+int stopIsRequested() {
+    return core.stopRequested.isSet() ? 1 : 0;
+}
+
 const ProgressPlatform kPlatformProgress{
-    platformProgressOpen,     platformProgressReady,   platformProgressSetText,
-    platformProgressSetRange, platformProgressSetStep, platformProgressStep,
-    platformProgressClose,    platformTickCount,       platformSleep,
+    platformProgressOpen,    platformProgressReady, platformProgressSetText, platformProgressSetRange,
+    platformProgressSetStep, platformProgressStep,  platformProgressClose,   platformTickCount,
+    platformSleep,           stopIsRequested,
 };
 
 const ProgressPlatform kSilentProgress{
-    [] {},           [] { return 1; },  [](ProgressText, const char*) {},
-    [](uint16_t) {}, [](uint16_t) {},   [] {},
-    [] {},           platformTickCount, [](uint32_t) {},
+    [] {},
+    [] { return 1; },
+    [](ProgressText, const char*) {},
+    [](uint16_t) {},
+    [](uint16_t) {},
+    [] {},
+    [] {},
+    platformTickCount,
+    [](uint32_t) {},
+    stopIsRequested,
 };
 
 const ProgressPlatform* active = &kPlatformProgress;
+
+bool stopping() {
+    return active->stopRequested && active->stopRequested();
+}
 
 void showCounts() {
     char text[kTextBufferSize];
@@ -72,7 +88,7 @@ void progressStart(uint32_t totalLayers) {
     // A window that does not come up holds the build back by at most 5 seconds; updates to it are then
     // simply lost.
     for (uint32_t pause = 0; pause < kReadyPauses; ++pause) {
-        if (active->ready()) break;
+        if (active->ready() || stopping()) break;
         active->sleep(kReadyPauseMilliseconds);
     }
     active->setRange(static_cast<uint16_t>(totalLayers));
@@ -103,6 +119,15 @@ void progressFinish() {
     char text[kTextBufferSize];
     std::snprintf(text, sizeof text, "Airport Database created in %u ms", progressState.startTime);
     active->setText(kProgressHeadline, text);
-    active->sleep(kFinalDisplayMilliseconds);
+    // In short pauses, so that a stop does not wait for the rest. Sleep lasts at least a tick of
+    // 15.6 ms on Windows, so the clock ends the display as well as the sum of the pauses.
+    const uint32_t shown = active->tickCount();
+    for (uint32_t waited = 0; waited < kFinalDisplayMilliseconds && !stopping();) {
+        const uint32_t left = kFinalDisplayMilliseconds - waited;
+        const uint32_t pause = left < kProgressStopPause ? left : kProgressStopPause;
+        active->sleep(pause);
+        waited += pause;
+        if (active->tickCount() - shown >= kFinalDisplayMilliseconds) break;
+    }
     active->close();
 }

@@ -25,8 +25,8 @@ extern ProgressState progressState;
 // Starts the display (on Windows, its window thread) and returns at once. Resets the counters.
 void progressOpen();
 
-// Stores the number of layers, waits up to 5 seconds for the display, sets the bar's range to
-// 0..totalLayers with a step of 1 and records the start time.
+// Stores the number of layers, waits up to 5 seconds for the display (less when a stop is requested),
+// sets the bar's range to 0..totalLayers with a step of 1 and records the start time.
 void progressStart(uint32_t totalLayers);
 
 // Count n more BGL files / airports; the labels follow at most every 10 ms.
@@ -36,8 +36,8 @@ void progressAddAirports(uint32_t n);
 // Counts a finished layer and advances the bar one step.
 void progressLayerDone();
 
-// Shows the exact totals and the build time, keeps them on screen for 2500 ms (the caller waits), then
-// closes the display.
+// Shows the exact totals and the build time, keeps them on screen for 2500 ms (the caller waits; a
+// stop request ends the wait within a pause of kProgressStopPause ms), then closes the display.
 void progressFinish();
 
 // What the progress operations drive: the display and the clock. The program uses the platform's;
@@ -52,7 +52,11 @@ struct ProgressPlatform {
     void (*close)();
     uint32_t (*tickCount)();
     void (*sleep)(uint32_t milliseconds);
+    int (*stopRequested)();  // 1 once the user asked kestrel to stop; null: never
 };
+
+// The longest pause of the display's waits between two looks at the stop request.
+constexpr uint32_t kProgressStopPause = 50;
 
 // The real display and clock.
 const ProgressPlatform& platformProgress();

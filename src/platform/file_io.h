@@ -1,4 +1,4 @@
-// Files through handles: opening, reading, writing, closing, renaming.
+// Files through handles: opening, reading, writing, closing, renaming; and what a path names.
 #pragma once
 
 #include <cstdint>
@@ -55,3 +55,16 @@ constexpr uint32_t kReplaceRetryPauseMilliseconds = 20;
 
 // Removes a file. Returns 1 on success.
 int platformDeleteFile(const char* path);
+
+// The size and last-write time of the file (or folder) at `path`, asked without opening it, so that a
+// file another program holds open answers too (GetFileAttributesExA; stat). The time is in Windows
+// FILETIME ticks, 100 ns since 1601-01-01 UTC, on every platform: POSIX converts the modification time
+// exactly as Wine does, so a native and a Wine build read the same value for the same file. Returns 1,
+// or 0 with the last error set.
+int platformFileStamp(const char* path, uint64_t* size, uint64_t* writeTime);
+
+// 1 when `code`, the last error of a failed open or stamp, says that nothing is there to read: no such
+// file or folder, a drive that is not there or holds no disk, a network path or share that does not
+// exist or is no disk (Windows, Wine); ENOENT or ENOTDIR (POSIX). Any other failure (denied, held open,
+// unreadable) is 0.
+int platformIsMissingFileError(uint32_t code);

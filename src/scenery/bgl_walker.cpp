@@ -8,6 +8,8 @@
 #include "platform/platform.h"
 #include "scenery/airport_decoder.h"
 #include "scenery/bgl_bytes.h"
+#include "scenery/file_stamp.h"
+#include "scenery/import_record.h"
 #include "scenery/mapped_file.h"
 #include "simlink/base_dir.h"
 
@@ -192,15 +194,16 @@ uint32_t parseBglFile(ByteView view, const char* path) {
     return added;
 }
 
-uint32_t importIndexedFiles(ByteView index, uint32_t entryCount, const char* indexPath) {
-    uint32_t added = 0;
+int visitAirportFiles(ByteView index, uint32_t entryCount, const char* indexPath, int report,
+                      AirportFileVisitor visit, void* context) {
     for (uint32_t e = 0; e < entryCount; ++e) {
         uint32_t entryOffset = 0;
         if (!readU32At(index, kIndexOffsetTableAt + 4 * static_cast<uint64_t>(e), entryOffset)) {
             // Every later slot lies further on.
-            logMessage(2,
-                       "%s: the offset table of %u entries reaches past the end of the file after %u entries",
-                       indexPath, entryCount, e);
+            if (report)
+                logMessage(
+                    2, "%s: the offset table of %u entries reaches past the end of the file after %u entries",
+                    indexPath, entryCount, e);
             break;
         }
         // The flag comes first: an entry without it is passed over whatever its name, and one with it
@@ -208,12 +211,12 @@ uint32_t importIndexedFiles(ByteView index, uint32_t entryCount, const char* ind
         uint8_t flags = 0;
         const uint64_t entry = entryOffset;
         if (!readU8At(index, entry + kEntryFlagsAt, flags)) {
-            logMessage(2, "%s: entry %u at offset %08X reaches past the end of the file. Skipping it",
-                       indexPath, e, entryOffset);
+            if (report)
+                logMessage(2, "%s: entry %u at offset %08X reaches past the end of the file. Skipping it",
+                           indexPath, e, entryOffset);
             continue;
         }
         const bool holdsAirports = (flags & kHoldsAirports) != 0;
-        if (holdsAirports) progressAddFiles(1);
         uint32_t nameLength = 0;
         const uint8_t* name = nullptr;
         size_t length = 0;
@@ -221,28 +224,67 @@ uint32_t importIndexedFiles(ByteView index, uint32_t entryCount, const char* ind
         if (!viewContains(index, entry, kEntryNameAt) ||
             !readU32At(index, entry + kEntryNameLengthAt, nameLength) ||
             !entryName(index, entry + kEntryNameAt, nameLength, name, length)) {
-            if (holdsAirports)
+            if (!holdsAirports) continue;
+            if (report)
                 logMessage(2, "%s: entry %u at offset %08X reaches past the end of the file. Skipping it",
                            indexPath, e, entryOffset);
+            if (!visit(context, e, nullptr)) return 0;
             continue;
         }
         if (!composeBglPath(name, length, path, sizeof path)) {
-            if (holdsAirports)
+            if (!holdsAirports) continue;
+            if (report)
                 logMessage(2, "%s: the file of entry %u does not fit a path of %d characters. Skipping it",
                            indexPath, e, kPathBufferSize - 1);
+            if (!visit(context, e, nullptr)) return 0;
             continue;
         }
         if (!holdsAirports) {
-            logMessage(5, "%s does not contain airports", path);
+            if (report) logMessage(5, "%s does not contain airports", path);
             continue;
         }
-        logMessage(5, "%s contains airports", path);
-        MappedFile bgl;
-        if (!mapFile(path, bgl)) continue;
-        added += parseBglFile(mappedBytes(bgl), path);
-        unmapFile(bgl);
+        if (report) logMessage(5, "%s contains airports", path);
+        if (!visit(context, e, path)) return 0;
     }
+    return 1;
+}
+
+namespace {
+
+// Imports one airport file: its stamp first (a file changed while it is read then differs from its
+// stamp at the next start), then its records. A file that is there but cannot be read is noted: a build
+// without it is not complete. One that is not there, or is empty, is how the library is.
+int importAirportFile(void* context, uint32_t entry, const char* path) {
+    // A stop ends the import between two files.
+    if (core.stopRequested.isSet()) return 0;
+    progressAddFiles(1);
+    if (!path) return 1;
+    recordAirportFile(entry, fileStampOf(path));
+    MappedFile bgl;
+    MapFault fault = MapFault::none;
+    if (!mapFile(path, bgl, &fault)) {
+        if (fault == MapFault::unreadable) recordUnreadFile(path);
+        return 1;
+    }
+    *static_cast<uint32_t*>(context) += parseBglFile(mappedBytes(bgl), path);
+    unmapFile(bgl);
+    return 1;
+}
+
+}  // namespace
+
+uint32_t importIndexedFiles(ByteView index, uint32_t entryCount, const char* indexPath) {
+    uint32_t added = 0;
+    visitAirportFiles(index, entryCount, indexPath, 1, importAirportFile, &added);
     return added;
+}
+
+int readLayerIndexHeader(ByteView index, uint32_t& entryCount, int& holdsAirports) {
+    uint8_t layerFlags = 0;
+    if (!readU32(index, kIndexEntryCountAt, entryCount) || !readU8(index, kIndexLayerFlagsAt, layerFlags))
+        return 0;
+    holdsAirports = (layerFlags & kHoldsAirports) != 0;
+    return 1;
 }
 
 uint32_t importLayerIndex(const char* path) {
@@ -250,12 +292,12 @@ uint32_t importLayerIndex(const char* path) {
     if (!mapFile(path, index)) return 0;
     const ByteView bytes = mappedBytes(index);
     uint32_t entryCount = 0;
-    uint8_t layerFlags = 0;
+    int holdsAirports = 0;
     uint32_t added = 0;
-    if (!readU32(bytes, kIndexEntryCountAt, entryCount) || !readU8(bytes, kIndexLayerFlagsAt, layerFlags)) {
+    if (!readLayerIndexHeader(bytes, entryCount, holdsAirports)) {
         logMessage(2, "%s is too short (%llu bytes) for a layer index. Ignoring that layer!", path,
                    u64(bytes.size));
-    } else if (layerFlags & kHoldsAirports) {
+    } else if (holdsAirports) {
         logMessage(5, "%s contains airports\r\n", path);
         added = importIndexedFiles(bytes, entryCount, path);
     } else {

@@ -19,10 +19,18 @@ inline ByteView mappedBytes(const MappedFile& mapped) {
     return ByteView{mapped.view, mapped.view ? mapped.length : 0};
 }
 
+// Why a file could not be mapped.
+enum class MapFault {
+    none,
+    missing,     // nothing of that name is there (not found, no such folder, drive or network path)
+    empty,       // it opened, but holds no byte: there is no mapping of an empty file
+    unreadable,  // it is there, but would not open or map (held open by another program, denied, ...)
+};
+
 // Opens the existing file at `path` for reading, maps all of it read-only and fills `mapped`. Returns 1
 // with all fields set; on failure logs the failing step, releases what it acquired, leaves `mapped`
-// empty and returns 0 (the caller must then not call unmapFile).
-int mapFile(const char* path, MappedFile& mapped);
+// empty, stores why in `fault` (when given) and returns 0 (the caller must then not call unmapFile).
+int mapFile(const char* path, MappedFile& mapped, MapFault* fault = nullptr);
 
 // Releases whatever `mapped` holds and leaves it empty.
 void unmapFile(MappedFile& mapped);

@@ -60,6 +60,12 @@ int composeLayerPath(const char* section, char* path) {
     return 1;
 }
 
+// A failed read ends the start: said whatever the log level.
+int outOfMemory() {
+    logMessage(0, "Not enough memory to read the scenery library!");
+    return 0;
+}
+
 // The library read looks up to 999 areas up in scenery.cfg, several keys each, in a moment.
 class ProfileHold {
 public:
@@ -106,7 +112,7 @@ int readSceneryLibrary() {
 
     // Held to a path like every other: on Windows a longer one reads as no file at all.
     if (std::strlen(basedir) + std::strlen(kSceneryCfg) >= static_cast<size_t>(kPathBufferSize)) {
-        logMessage(2,
+        logMessage(0,
                    "scenery.cfg: the folder %s is too long for a path of %d characters. Cannot read the "
                    "scenery library!",
                    basedir, kPathBufferSize - 1);
@@ -115,7 +121,7 @@ int readSceneryLibrary() {
     char cfgPath[kPathBufferSize];
     std::snprintf(cfgPath, sizeof cfgPath, "%s%s", basedir, kSceneryCfg);
     layerList.sceneryCfgPath = heapCopy(cfgPath);
-    if (!layerList.sceneryCfgPath) return 0;
+    if (!layerList.sceneryCfgPath) return outOfMemory();
     logMessage(5, "scenery.cfg: %s\n", layerList.sceneryCfgPath);
 
     ProfileHold hold(layerList.sceneryCfgPath);
@@ -135,7 +141,7 @@ int readSceneryLibrary() {
 
     // Select from the highest layer down; among equal layers the lowest area number first.
     char** paths = static_cast<char**>(std::calloc(kAreaSlots, sizeof(char*)));
-    if (!paths) return 0;
+    if (!paths) return outOfMemory();
     int areas[kAreaSlots];  // the area number of each collected path
     int32_t count = 0;
     for (;;) {
@@ -160,7 +166,7 @@ int readSceneryLibrary() {
         for (int32_t i = 0; i < count; ++i)
             std::free(paths[i]);
         std::free(paths);
-        return 0;
+        return outOfMemory();
     }
 
     // A scenery.cfg without a digest stays all zero: the library still reads (as empty when missing).
@@ -185,7 +191,7 @@ int readSceneryLibrary() {
         std::free(paths[i]);
     }
     std::free(paths);
-    return ok;
+    return ok ? 1 : outOfMemory();
 }
 
 void releaseSceneryLibrary() {

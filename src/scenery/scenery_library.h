@@ -19,7 +19,7 @@ extern LayerList layerList;
 
 // Fills the layer list from scenery.cfg under `basedir`. A layer whose index cannot be opened or has no
 // digest is left out (level 2). Returns 1 when the list is ready, 0 when scenery.cfg's path would be
-// too long (level 2) or memory ran out.
+// too long or memory ran out (either said at level 0: the start ends there).
 int readSceneryLibrary();
 
 // Frees every path and digest of the layer list and leaves it empty.

@@ -2,6 +2,9 @@
 // order and the traced airport.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -97,6 +100,26 @@ protected:
 
     std::string simPath(const std::string& relative) const { return std::string(basedir) + relative; }
     std::string database() const { return readFile(dir.path() / "kestrel.dat"); }
+    std::string stamps() const { return readFile(dir.path() / "kestrel.dat.stamps"); }
+    bool exists(const std::string& name) const { return std::filesystem::exists(dir.path() / name); }
+
+    // A BGL file of an area written by `write`, on disk.
+    std::filesystem::path bglFile(const std::string& local, const std::string& name) const {
+        return resolveSimPath(dir.path() / "sim", local) / "scenery" / (name + ".bgl");
+    }
+    // Writes the file as an airport editor saving over it does: same name, a later write time.
+    static void saveOver(const std::filesystem::path& path, const BglFileDef& def) {
+        const Bytes bytes = buildBgl(bglFileFor(def));
+        const auto before = std::filesystem::exists(path) ? std::filesystem::last_write_time(path)
+                                                          : std::filesystem::file_time_type::clock::now();
+        writeFile(path, std::string(bytes.begin(), bytes.end()));
+        std::filesystem::last_write_time(path, before + std::chrono::seconds(2));
+    }
+    // A file that is there but cannot be read, on every platform: a folder of that name.
+    static void makeUnreadable(const std::filesystem::path& path) {
+        std::filesystem::remove(path);
+        std::filesystem::create_directories(path);
+    }
 
     static std::string digestOfFile(const std::string& path) {
         Digest d{};
@@ -154,7 +177,7 @@ TEST_F(DatabaseBuildTest, BuildsAndCachesThenLoads) {
     EXPECT_EQ(loadOrBuildDatabase(), 3u);
     EXPECT_TRUE(
         loadLog.contains("scenery.cfg has not changed\r\nlayer 0 has not changed\r\nlayer 1 has not "
-                         "changed\r\nKOAK\tKOAK airport: AP @("));
+                         "changed\r\n2 airport files have not changed\r\nKOAK\tKOAK airport: AP @("));
     EXPECT_TRUE(loadLog.contains("Successfully loaded 3 airport infos from database.\r\n"));
     EXPECT_FALSE(loadLog.contains("contains airports"));
     EXPECT_TRUE(progressRecorder.events.empty());  // no display for a load
@@ -285,36 +308,39 @@ TEST_F(DatabaseBuildTest, TracedAirportIsBuiltFromTheSceneryAndNeverCached) {
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "kestrel.dat.tmp"));
 }
 
-TEST_F(DatabaseBuildTest, SceneryWithoutAirports) {
-    AreaDef empty = area(1, 1, "Nothing", {});
-    empty.files = {BglFileDef{}};
-    empty.files[0].name = "EMPTY";
-    LibraryDef library;
-    library.areas = {empty};
-    write(library);
-
-    LogCapture log(0);
-    EXPECT_EQ(loadOrBuildDatabase(), 0u);
-    EXPECT_EQ(log.text(), "No airports in database!\r\n");
-    // The file holds the header and the digests, announces no records, and is never loaded.
-    EXPECT_EQ(database().substr(0, 4), std::string("\x00\x00\x00\x02", 4));
-    EXPECT_EQ(database().size(), 36u);
-    restart();
-    EXPECT_EQ(loadOrBuildDatabase(), 0u);
-    EXPECT_EQ(progressRecorder.events.front(), "open");  // built again
-}
-
-TEST_F(DatabaseBuildTest, AnEmptyBuildAfterAnotherInTheSameProcess) {
+TEST_F(DatabaseBuildTest, SceneryWithoutAirportsKeepsTheStoredDatabase) {
     LibraryDef library;
     library.areas = {area(1, 1, "World", {airportAt("W1", 1, 1), airportAt("W2", 2, 2)})};
     write(library);
-    EXPECT_EQ(loadOrBuildDatabase(), 2u);
-    // The released table still counts two airports; the next build must not take them for its own.
-    library.areas[0].files[0].airports.clear();
-    write(library);
-    std::filesystem::remove(dir.path() / "kestrel.dat");
-    EXPECT_EQ(loadOrBuildDatabase(), 0u);
-    EXPECT_EQ(database().size(), 4u + 16u * 2u);
+    ASSERT_EQ(loadOrBuildDatabase(), 2u);
+    const std::string good = database(), stamps = readFile(dir.path() / "kestrel.dat.stamps");
+    const std::string kept = "The scenery library holds no airport, so the database file " +
+                             std::string(core.databasePath) +
+                             " is left as it was.\r\nNo airports in database!\r\n";
+
+    // A library that reads as empty (a folder without scenery.cfg), and one whose areas hold no airport.
+    AreaDef empty = area(1, 1, "Nothing", {});
+    empty.files = {BglFileDef{}};
+    empty.files[0].name = "EMPTY";
+    const std::filesystem::path noCfg = dir.path() / "nocfg";
+    std::filesystem::create_directories(noCfg);
+    for (const bool airportless : {true, false}) {
+        // The first in the same process as the build: the table it released still counts two airports.
+        if (!airportless) restart();
+        if (airportless) {
+            library.areas = {empty};
+            write(library);
+        } else {
+            useSimulatorFolder(noCfg);
+        }
+        LogCapture log(0);
+        EXPECT_EQ(loadOrBuildDatabase(), 0u);
+        EXPECT_EQ(log.text(), kept);
+        EXPECT_EQ(databaseFile.source, DatabaseSource::none);
+        EXPECT_EQ(database(), good);
+        EXPECT_EQ(readFile(dir.path() / "kestrel.dat.stamps"), stamps);
+        EXPECT_FALSE(std::filesystem::exists(dir.path() / "kestrel.dat.tmp"));
+    }
 }
 
 TEST_F(DatabaseBuildTest, ChangedLayerOrDamagedFileIsRebuiltAndThenLoaded) {
@@ -357,13 +383,246 @@ TEST_F(DatabaseBuildTest, UnreadableLibraryEndsTheStartWithoutABuild) {
     // A simulator folder too long for the path of its scenery.cfg.
     std::strcpy(basedir, ("C:\\" + std::string(246, 'f') + "\\").c_str());
 
-    LogCapture log(5);
+    LogCapture log(0);  // a failed start says why at every log level
     EXPECT_EQ(loadOrBuildDatabase(), 0u);
     EXPECT_TRUE(log.contains(" is too long for a path of 259 characters. Cannot read the scenery library!"));
     EXPECT_FALSE(log.contains("No airports in database!"));
     EXPECT_TRUE(progressRecorder.events.empty());
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "kestrel.dat"));
     EXPECT_EQ(layerList.layerCount, 0);
+}
+
+TEST_F(DatabaseBuildTest, AirportFileChangedInPlaceIsNoticed) {
+    BglFileDef edited;
+    edited.name = "APT1";
+    edited.airports = {withTower(airportAt("KOAK", 37.72, -122.22), 37.71, -122.21)};
+    BglFileDef late = edited;
+    late.name = "LATE";
+    late.airports = {airportAt("LATE", 5, 5)};
+    late.written = false;  // named in scenery.dat, not there: not a failure, but noted
+    BglFileDef gone = late;
+    gone.name = "GONE";
+    gone.airports = {airportAt("GONE", 6, 6)};
+    gone.written = true;
+    LibraryDef library;
+    library.areas = {area(1, 1, "World", {airportAt("KOAK", 37.72, -122.22)})};
+    library.areas[0].files.push_back(late);
+    library.areas[0].files.push_back(gone);
+    write(library);
+    LogCapture log(3);
+    ASSERT_EQ(loadOrBuildDatabase(), 2u);
+    EXPECT_EQ(databaseFile.source, DatabaseSource::scenery);
+    EXPECT_TRUE(log.text().find("could not be read") == std::string::npos) << log.text();
+    // Three files by layer and entry behind the header: the missing one with no size.
+    ASSERT_EQ(stamps().size(), 32u + 3u * 24u);
+    EXPECT_EQ(stamps().substr(0, 8), std::string("KSTP\x01\x00\x00\x00", 8));
+    EXPECT_EQ(stamps().substr(32 + 24 + 8, 8), std::string(8, '\xFF'));
+
+    const std::string world = "World\\scenery\\";
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        std::string line;     // level 3
+        const char* present;  // an airport the rebuilt database holds
+    } cases[] = {
+        {"a tower moved", [&] { saveOver(bglFile("World", "APT1"), edited); },
+         simPath(world + "APT1.bgl") + " has changed", "KOAK"},
+        {"a file appeared", [&] { saveOver(bglFile("World", "LATE"), late); },
+         simPath(world + "LATE.bgl") + " has been added", "LATE"},
+        {"a file went", [&] { std::filesystem::remove(bglFile("World", "GONE")); },
+         simPath(world + "GONE.bgl") + " has been removed", "LATE"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string digests = database().substr(4, 32);
+        c.change();
+        restart();
+        log.clear();
+        EXPECT_GT(loadOrBuildDatabase(), 0u);
+        EXPECT_EQ(log.text().rfind("The scenery file " + c.line +
+                                       " since the airport database was built. kestrel builds it again.\r\n",
+                                   0),
+                  0u)
+            << log.text();
+        EXPECT_EQ(progressRecorder.events.front(), "open");
+        EXPECT_NE(findAirport(c.present), nullptr);
+        EXPECT_EQ(database().substr(4, 32), digests);  // no scenery.dat changed
+        restart();
+        EXPECT_GT(loadOrBuildDatabase(), 0u);
+        EXPECT_EQ(databaseFile.source, DatabaseSource::file);
+    }
+    EXPECT_EQ(findAirport("KOAK")->twrLat, encodeLatitude(37.71));
+    EXPECT_EQ(findAirport("GONE"), nullptr);
+}
+
+TEST_F(DatabaseBuildTest, StampsThatDoNotBelongToTheFileAreNeverTrusted) {
+    LibraryDef library;
+    library.areas = {area(1, 2, "High", {airportAt("HI1", 1, 1)}),
+                     area(2, 1, "Low", {airportAt("LO1", 2, 2)})};
+    write(library);
+    const std::string missing = ".stamps are missing or unreadable, requesting",
+                      belong = ".stamps do not belong to ";
+    // The stamps' bytes from `at` on replaced ("" cuts the file there, "+" appends one); at -1 kestrel.dat
+    // is written again with the same bytes, as an older kestrel that knows nothing of the stamps does.
+    const struct {
+        const char* what;
+        int at;
+        std::string bytes, line;
+    } cases[] = {
+        {"empty", 0, "", missing},
+        {"a byte short", 79, "", belong},
+        {"a byte more", 80, "+", belong},
+        {"another magic", 0, "X", belong},
+        {"another version", 4, "\x02", belong},
+        {"another record count", 8, "\x03", belong},
+        {"another kestrel.dat length", 12, "\x01", belong},
+        {"a file count too many", 28, "\x03", belong},
+        {"a huge file count", 28, "\xFF\xFF\xFF\xFF", belong},
+        {"another layer", 32, "\x07", belong},
+        {"another entry", 36, "\x07", belong},
+        {"another file size", 40, "\x07",
+         "The scenery file " + simPath("Low\\scenery\\APT2.bgl") + " has changed"},
+        {"kestrel.dat written again", -1, "", belong},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        restart();
+        std::filesystem::remove(dir.path() / "kestrel.dat");
+        ASSERT_EQ(loadOrBuildDatabase(), 2u);
+        restart();
+        ASSERT_EQ(loadOrBuildDatabase(), 2u);
+        ASSERT_EQ(databaseFile.source, DatabaseSource::file);
+        std::string text = stamps();
+        if (c.at < 0) {
+            const auto time = std::filesystem::last_write_time(dir.path() / "kestrel.dat");
+            writeFile(dir.path() / "kestrel.dat", database());
+            std::filesystem::last_write_time(dir.path() / "kestrel.dat", time + std::chrono::seconds(1));
+        } else if (c.bytes == "+") {
+            text += "x";
+        } else if (c.bytes.empty()) {
+            text.resize(static_cast<size_t>(c.at));
+        } else {
+            text.replace(static_cast<size_t>(c.at), c.bytes.size(), c.bytes);
+        }
+        if (c.at >= 0) writeFile(dir.path() / "kestrel.dat.stamps", text);
+        restart();
+        LogCapture log(4);
+        EXPECT_EQ(loadOrBuildDatabase(), 2u);
+        EXPECT_EQ(databaseFile.source, DatabaseSource::scenery);
+        EXPECT_TRUE(log.contains(c.line)) << log.text();
+    }
+}
+
+TEST_F(DatabaseBuildTest, FilesThatCannotBeReadAreReadAgainAndStoredOnlyWhenTheyFailTwice) {
+    BglFileDef held;
+    held.name = "HELD";
+    held.airports = {airportAt("HLD", 3, 3)};
+    LibraryDef library;
+    library.areas = {area(1, 1, "World", {airportAt("W1", 1, 1)})};
+    library.areas[0].files.push_back(held);
+    const std::string heldPath = simPath("World\\scenery\\HELD.bgl");
+    const std::string notStored =
+        "1 of the scenery files could not be read (see above), so the database is not stored: their airports "
+        "are missing on this flight, and the next start reads them again.\r\n";
+    const std::string storedWithout =
+        "1 of the scenery files could not be read again. The database is stored without their airports, "
+        "which "
+        "come back when those files change.\r\n";
+    for (const bool forGood : {false, true}) {
+        SCOPED_TRACE(forGood ? "fails for good" : "fails once");
+        restart();
+        write(library);
+        ASSERT_EQ(loadOrBuildDatabase(), 2u);
+        const std::string good = database(), goodStamps = stamps();
+
+        // Held by another program while the build reads it: the build is used, not stored.
+        makeUnreadable(bglFile("World", "HELD"));
+        restart();
+        LogCapture log(3);
+        EXPECT_EQ(loadOrBuildDatabase(), 1u);
+        EXPECT_TRUE(log.contains("Unable to open file \"" + heldPath + "\", error was: ")) << log.text();
+        EXPECT_TRUE(log.contains(notStored)) << log.text();
+        EXPECT_EQ(findAirport("HLD"), nullptr);
+        EXPECT_EQ(database() + stamps(), good + goodStamps);
+        EXPECT_TRUE(exists("kestrel.dat.unread"));
+
+        if (!forGood) {
+            std::filesystem::remove(bglFile("World", "HELD"));
+            saveOver(bglFile("World", "HELD"), held);
+        }
+        restart();
+        log.clear();
+        EXPECT_EQ(loadOrBuildDatabase(), forGood ? 1u : 2u);
+        EXPECT_EQ(log.contains(storedWithout), forGood) << log.text();
+        EXPECT_FALSE(exists("kestrel.dat.unread"));
+        restart();
+        log.clear();
+        EXPECT_EQ(loadOrBuildDatabase(), forGood ? 1u : 2u);
+        EXPECT_EQ(databaseFile.source, DatabaseSource::file);
+        EXPECT_EQ(log.text(), "");
+        std::filesystem::remove_all(bglFile("World", "HELD"));
+    }
+
+    // An explicit build reads everything once more at once, and stores the second reading.
+    makeUnreadable(bglFile("World", "HELD"));
+    restart();
+    LogCapture log(3);
+    EXPECT_EQ(rebuildDatabase(), 1u);
+    EXPECT_TRUE(
+        log.contains("1 of the scenery files could not be read (see above). Reading the scenery library "
+                     "once more.\r\n"));
+    EXPECT_TRUE(log.contains(storedWithout));
+    EXPECT_FALSE(log.contains(notStored));
+    EXPECT_EQ(databaseFile.stored, 1);
+    EXPECT_EQ(std::count(progressRecorder.events.begin(), progressRecorder.events.end(), "open"), 2);
+
+    // Neither a missing nor an empty file is one that could not be read: the library is so.
+    std::filesystem::remove_all(bglFile("World", "HELD"));
+    writeFile(bglFile("World", "HELD"), "");
+    restart();
+    log.clear();
+    EXPECT_EQ(loadOrBuildDatabase(), 1u);
+    EXPECT_FALSE(log.contains("could not be read")) << log.text();
+    EXPECT_EQ(databaseFile.stored, 1);
+}
+
+TEST_F(DatabaseBuildTest, StopDuringTheBuildKeepsThePreviousFilesAndSaysNothing) {
+    LibraryDef library;
+    library.areas = {area(1, 2, "High", {airportAt("HI1", 1, 1)}),
+                     area(2, 1, "Low", {airportAt("LO1", 2, 2)})};
+    for (int i = 0; i < 4; ++i) {
+        BglFileDef more;
+        more.name = "MORE" + std::to_string(i);
+        more.airports = {airportAt("M" + std::to_string(i), 3 + i, 3)};
+        library.areas[1].files.push_back(more);
+    }
+    write(library);
+    ASSERT_EQ(loadOrBuildDatabase(), 6u);
+    const std::string good = database(), goodStamps = stamps();
+    library.areas[0].layer = 3;  // another scenery.cfg: the file no longer loads
+    write(library);
+
+    for (const uint32_t stopAt : {0u, 2u}) {  // before the build; at the second file of the lowest layer
+        SCOPED_TRACE(stopAt);
+        restart();
+        if (stopAt == 0) core.stopRequested.set();
+        progressRecorder.stopAtFile = stopAt;
+        LogCapture log(5);
+        EXPECT_EQ(loadOrBuildDatabase(), 0u);
+        EXPECT_EQ(progressState.filesScanned, stopAt);  // no file after the stop
+        EXPECT_EQ(progressState.layersDone, 0u);
+        EXPECT_FALSE(log.contains("No airports") || log.contains("left as it was") ||
+                     log.contains("Successfully"));
+        EXPECT_EQ(progressRecorder.events.back(), "close");
+        EXPECT_EQ(progressRecorder.slept, 0u);  // nor the final display
+        EXPECT_EQ(database() + stamps(), good + goodStamps);
+        EXPECT_FALSE(exists("kestrel.dat.tmp") || exists("kestrel.dat.stamps.tmp"));
+    }
+    // Once the build is complete, a stop no longer takes its airports: the run sequence stops next.
+    restart();
+    progressRecorder.stopAtClose = true;
+    EXPECT_EQ(loadOrBuildDatabase(), 6u);
+    EXPECT_EQ(databaseFile.stored, 1);
 }
 
 }  // namespace

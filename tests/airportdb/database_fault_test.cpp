@@ -210,13 +210,16 @@ TEST_F(DatabaseFaultTest, FailedWriteKeepsThePreviousFileAndTheAirports) {
     ASSERT_EQ(loadOrBuildDatabase(), kAirports);
     const std::string built = readFile(databasePath());
     const std::vector<uint32_t> writes = writeFault.sizes;
-    // The header word, the digests, the record blocks, and the count patched into the header.
-    ASSERT_GE(writes.size(), 8u);
+    // The header word, the digests, the record blocks, the count patched into the header; then the
+    // stamps beside the file, in one write.
+    ASSERT_GE(writes.size(), 9u);
     ASSERT_EQ(writes.front(), 4u);
-    ASSERT_EQ(writes.back(), 4u);
+    ASSERT_EQ(writes[writes.size() - 2], 4u);
+    ASSERT_EQ((writes.back() - 32) % 24, 0u);
     const int firstBlock = 2 + 3;  // behind the header word, scenery.cfg's digest and three layers'
     ASSERT_EQ(writes[firstBlock], kDatabaseWriteBuffer / 88 * 88);
-    const int lastBlock = static_cast<int>(writes.size()) - 2;
+    const int lastBlock = static_cast<int>(writes.size()) - 3;
+    const int stampsWrite = lastBlock + 2;
     // A file that no longer fits the scenery: the start builds, and the failed write must leave it.
     std::string previous = built;
     previous[4] = static_cast<char>(previous[4] ^ 0x55);
@@ -227,9 +230,11 @@ TEST_F(DatabaseFaultTest, FailedWriteKeepsThePreviousFileAndTheAirports) {
     const uint32_t diskFull = ENOSPC;
 #endif
     char* text = platformErrorText(diskFull);
-    const std::string failedLine = "Error while writing database file " + std::string(core.databasePath) +
-                                   ", error was: " + text + ". The database is not stored.\r\n";
-    platformReleaseErrorText(text);
+    const auto failedLine = [&](const std::string& path) {
+        return "Error while writing database file " + path + ", error was: " + text +
+               ". The database is not stored.\r\n";
+    };
+    const std::string stampsPath = std::string(core.databasePath) + ".stamps";
 
     const struct {
         const char* where;
@@ -242,6 +247,8 @@ TEST_F(DatabaseFaultTest, FailedWriteKeepsThePreviousFileAndTheAirports) {
          writes[(firstBlock + lastBlock) / 2] / 2},
         {"the last block of records, all but a byte", lastBlock, writes[lastBlock] - 1},
         {"the record count in the header", lastBlock + 1, 0},
+        // kestrel.dat is in place then, but without stamps that belong to it it is never loaded.
+        {"the stamps beside it", stampsWrite, 0},
     };
     for (const auto& c : cases) {
         restart();
@@ -251,11 +258,14 @@ TEST_F(DatabaseFaultTest, FailedWriteKeepsThePreviousFileAndTheAirports) {
         platformSetWriteLimit(limitWrites);
         LogCapture log(4);
         EXPECT_EQ(loadOrBuildDatabase(), kAirports) << c.where;
-        EXPECT_TRUE(log.contains(failedLine)) << c.where << "\n" << log.text();
+        const bool stamps = c.write == stampsWrite;
+        EXPECT_TRUE(log.contains(failedLine(stamps ? stampsPath : core.databasePath))) << c.where << "\n"
+                                                                                       << log.text();
         EXPECT_TRUE(log.contains("Successfully imported 5000 airport infos from scenery.\r\n")) << c.where;
         EXPECT_EQ(databaseFile.stored, 0) << c.where;
-        EXPECT_EQ(readFile(databasePath()), previous) << c.where;
+        EXPECT_EQ(readFile(databasePath()), stamps ? built : previous) << c.where;
         EXPECT_FALSE(std::filesystem::exists(dir.path() / "kestrel.dat.tmp")) << c.where;
+        EXPECT_FALSE(std::filesystem::exists(dir.path() / "kestrel.dat.stamps.tmp")) << c.where;
         // Nothing is written after the failure.
         EXPECT_EQ(writeFault.sizes.size(), static_cast<size_t>(c.write) + 1) << c.where;
 
@@ -269,6 +279,16 @@ TEST_F(DatabaseFaultTest, FailedWriteKeepsThePreviousFileAndTheAirports) {
         delete[] core.candidates;
         core.candidates = nullptr;
     }
+    platformReleaseErrorText(text);
+
+    // The stamps left from an earlier build belong to the kestrel.dat that build wrote, not this one.
+    restart();
+    LogCapture log(4);
+    EXPECT_EQ(loadOrBuildDatabase(), kAirports);
+    EXPECT_TRUE(log.contains("The file stamps " + stampsPath + " do not belong to " + core.databasePath +
+                             ", requesting database rebuild\r\n"))
+        << log.text();
+    EXPECT_TRUE(log.contains("Successfully imported 5000 airport infos from scenery.\r\n"));
 }
 
 }  // namespace

@@ -319,11 +319,20 @@ TEST_F(DatabaseFileTest, UnfinishedOrOversizedBuildsNeverReplaceTheFile) {
     finishDatabaseFile(1);
     EXPECT_EQ(readFile(databaseFilePath()), headerWord(0x02000001) + digests() + recordText(a));
 
+    // Nor does a build without records: it would put an empty database over a good one.
+    const std::string good = readFile(databaseFilePath());
+    ASSERT_EQ(openDatabaseForWrite(), 1);
+    finishDatabaseFile(0);
+    EXPECT_EQ(readFile(databaseFilePath()), good);
+    EXPECT_FALSE(std::filesystem::exists(temporaryFilePath()));
+    EXPECT_EQ(databaseFile.stored, 0);
+
     // Nor does a rename refused for good: a folder in its place never gives way.
     std::filesystem::remove(databaseFilePath());
     writeFile(databaseFilePath() / "x", "");
     ASSERT_EQ(openDatabaseForWrite(), 1);
-    finishDatabaseFile(0);
+    writeDatabaseRecord(&a);
+    finishDatabaseFile(1);
     const std::string target = core.databasePath;
     EXPECT_TRUE(
         log.contains("Unable to replace database file " + target + " with " + target + ".tmp, error"));

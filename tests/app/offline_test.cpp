@@ -2,6 +2,7 @@
 // compared with the main loop's own choice for the same positions.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -155,6 +156,23 @@ TEST_F(OfflineTest, ListShowsTheTowerPointOfEveryMatchingAirport) {
         EXPECT_EQ(lines, c.lines) << o.out;
         EXPECT_TRUE(o.shows(c.needle)) << o.out << o.reason;
     }
+}
+
+TEST_F(OfflineTest, WithTheFolderAFileWhoseAirportFilesChangedIsStale) {
+    ASSERT_EQ(run({"--fs-dir", fs9(), "--build"}).code, kOfflineDone);
+    ASSERT_EQ(run({"--list", "--fs-dir", fs9()}).code, kOfflineDone);
+    const std::filesystem::path bgl = dir.path() / "FS9" / "Scenery" / "World" / "scenery" / "WORLD.bgl";
+    std::filesystem::last_write_time(bgl, std::filesystem::last_write_time(bgl) + std::chrono::seconds(2));
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--list", "--fs-dir", fs9()}, {"--at", "37", "-122", "--fs-dir", fs9()}}) {
+        Outcome o = run(args);
+        SCOPED_TRACE(o.args);
+        EXPECT_EQ(o.code, kOfflineFailed);
+        EXPECT_TRUE(o.shows("kestrel.dat is stale: the scenery file " + fs9() +
+                            "\\Scenery\\World\\scenery\\WORLD.bgl has changed since it was built"))
+            << o.reason;
+    }
+    EXPECT_EQ(run({"--list"}).code, kOfflineDone);  // without the folder nothing is compared
 }
 
 // The choice of the main loop's first poll at the position and frequency of `request`.

@@ -2,6 +2,7 @@
 // in kestrel.dat, loads it on the next start, and ends with exit code 1 when there is no airport.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <regex>
 #include <string>
@@ -41,6 +42,10 @@ protected:
     }
 
     std::string database() const { return readFile(f.workFile("kestrel.dat")); }
+    // The simulator folder, a sibling of kestrel's working folder.
+    std::filesystem::path simPath() const {
+        return std::filesystem::path(f.workFile("kestrel.dat")).parent_path().parent_path() / "FS9";
+    }
 
     FlightFixture f;
 };
@@ -118,17 +123,51 @@ TEST_F(DatabaseStartup, BuiltBeforeTheFlightTheDatabaseIsLoadedByTheStart) {
     EXPECT_EQ(started.find("Successfully imported"), std::string::npos);
 }
 
-TEST_F(DatabaseStartup, WithoutAnyAirportTheStartEndsWithExitCodeOne) {
+TEST_F(DatabaseStartup, WithoutAnyAirportTheStartEndsWithExitCodeOneAndKeepsTheDatabase) {
+    f.writeScenery(oneFileLibrary({airportAt("KSFO", 37.62, -122.37)}));
+    runUntil("Successfully imported 1 airport infos from scenery.\r\n");
+    const std::string built = database(), stamps = readFile(f.workFile("kestrel.dat.stamps"));
+
+    // The simulator folder now reads as an empty library (no scenery.cfg).
+    std::filesystem::remove(simPath() / "scenery.cfg");
     ASSERT_TRUE(f.startKestrel());
     int exitCode = -1;
     ASSERT_TRUE(f.kestrel.waitForExit(kTimeoutMs, exitCode)) << f.kestrel.output();
     EXPECT_EQ(exitCode, 1);
     const std::string out = f.kestrel.output();
-    const std::string ending = "No airports in database!\r\nAn error occurred while initializing kestrel.\r\n";
-    EXPECT_EQ(out.substr(out.size() - ending.size()), ending);
-    // The file of an empty build announces no records and is never loaded.
-    EXPECT_EQ(database(), std::string("\x00\x00\x00\x02", 4) + std::string(16, '\0'));
+    const std::string end =
+        "The scenery library holds no airport, so the database file .\\kestrel.dat is left "
+        "as it was.\r\nNo airports in database!\r\nAn error occurred while initializing kestrel.\r\n";
+    ASSERT_GE(out.size(), end.size()) << out;
+    EXPECT_EQ(out.substr(out.size() - end.size()), end);
+    EXPECT_EQ(database(), built);
+    EXPECT_EQ(readFile(f.workFile("kestrel.dat.stamps")), stamps);
+    EXPECT_FALSE(std::filesystem::exists(f.workFile("kestrel.dat.tmp")));
     EXPECT_FALSE(linkLeftBehind(f.kestrel.processId()));  // no atom, no shared-memory object
+}
+
+TEST_F(DatabaseStartup, AnAirportFileSavedOverIsNoticed) {
+    AirportDef oak = airportAt("KOAK", 37.72, -122.22);
+    LibraryDef library = oneFileLibrary({oak, airportAt("KSFO", 37.62, -122.37)});
+    f.writeScenery(library);
+    runUntil("Successfully imported 2 airport infos from scenery.\r\n");
+    const std::filesystem::path folder = simPath() / "Scenery" / "Test" / "scenery";
+    const std::string names = f.simFolder() + "Scenery\\Test\\scenery\\";
+
+    // An airport editor moves a tower and saves over the same file: scenery.dat stays as it was.
+    oak.tower = TowerPosition{37.71, -122.21, 10.0};
+    library.areas[0].files[0].airports[0] = oak;
+    const Bytes edited = buildBgl(bglFileFor(library.areas[0].files[0]));
+    const auto time = std::filesystem::last_write_time(folder / "AIRPORTS.bgl");
+    writeFile(folder / "AIRPORTS.bgl", std::string(edited.begin(), edited.end()));
+    std::filesystem::last_write_time(folder / "AIRPORTS.bgl", time + std::chrono::seconds(2));
+    const std::string out = runUntil("Successfully imported 2 airport infos from scenery.\r\n");
+    EXPECT_NE(out.find("The scenery file " + names +
+                       "AIRPORTS.bgl has changed since the airport database was built. kestrel builds it "
+                       "again.\r\n"),
+              std::string::npos)
+        << out;
+    runUntil("Successfully loaded 2 airport infos from database.\r\n");
 }
 
 }  // namespace

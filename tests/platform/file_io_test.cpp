@@ -1,9 +1,14 @@
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
+
+#include <cerrno>
 #endif
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -89,7 +94,49 @@ TEST(FileIo, MissingFilesFailToOpen) {
     EXPECT_EQ(platformCreateFileForWriting(dir.file("no-such-folder/x.dat").c_str()), kInvalidHandle);
 }
 
+// A stamp is asked without opening the file: its size and write time, in FILETIME ticks everywhere.
+// What is not there says so in its error; what is there but will not open does not.
+TEST(FileIo, StampsTellSizeAndWriteTimeAndMissingFromUnreadable) {
+    TempDir dir;
+    const std::filesystem::path file = dir.path() / "a.bgl";
+    writeFile(file, "12345");
+    uint64_t size = 0, time = 0, later = 0;
+    ASSERT_EQ(platformFileStamp(dir.file("a.bgl").c_str(), &size, &time), 1);
+    EXPECT_EQ(size, 5u);
+    // Ten seconds later, in 100 ns units (MinGW's library sets whole seconds: up to one less).
+    std::filesystem::last_write_time(file, std::filesystem::last_write_time(file) + std::chrono::seconds(10));
+    ASSERT_EQ(platformFileStamp(dir.file("a.bgl").c_str(), &size, &later), 1);
+    EXPECT_GT(later - time, 9u * 10000000u);
+    EXPECT_LE(later - time, 10u * 10000000u);
+
+    for (const std::string& missing :
+         {dir.file("absent.bgl"), dir.file("absent/a.bgl"), dir.file("a.bgl/x.bgl")}) {
+        SCOPED_TRACE(missing);
+        EXPECT_EQ(platformFileStamp(missing.c_str(), &size, &time), 0);
+        EXPECT_EQ(platformIsMissingFileError(platformLastError()), 1);
+        EXPECT_EQ(platformOpenFileForReading(missing.c_str()), kInvalidHandle);
+        EXPECT_EQ(platformIsMissingFileError(platformLastError()), 1);
+    }
+    // A folder has a stamp, but does not open as a file: that is no missing file.
+    std::filesystem::create_directories(dir.path() / "folder.bgl");
+    EXPECT_EQ(platformFileStamp(dir.file("folder.bgl").c_str(), &size, &time), 1);
+    EXPECT_EQ(platformOpenFileForReading(dir.file("folder.bgl").c_str()), kInvalidHandle);
+    EXPECT_EQ(platformIsMissingFileError(platformLastError()), 0);
+}
+
 #ifndef _WIN32
+// As Wine reports the same file to the Windows builds: seconds since 1601 in 100 ns units.
+TEST(FileIo, StampTimesAreTheTicksWineGives) {
+    TempDir dir;
+    writeFile(dir.path() / "a.bgl", "x");
+    const struct timespec times[2] = {{1700000000, 123456789}, {1700000000, 123456789}};
+    ASSERT_EQ(utimensat(AT_FDCWD, dir.file("a.bgl").c_str(), times, 0), 0);
+    uint64_t size = 0, time = 0;
+    ASSERT_EQ(platformFileStamp(dir.file("a.bgl").c_str(), &size, &time), 1);
+    EXPECT_EQ(time, 133444736001234567ull);  // (1700000000 + 11644473600) * 10^7 + 1234567
+    EXPECT_EQ(platformIsMissingFileError(EACCES), 0);
+}
+
 TEST(FileIo, TakesWindowsPaths) {
     TempDir dir;
     writeFile(dir.path() / "sub" / "f.dat", "xyz");

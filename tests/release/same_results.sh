@@ -2,9 +2,9 @@
 # The native, 64-bit and 32-bit Windows builds compute the same results. Each runs kestrel against its
 # own kestrel-sim over one generated library (the sample region and an area of single-runway airports
 # whose tower is moved off the runway, at many latitudes) along the same flight: all must write
-# the same kestrel.dat bytes and the same tower positions and texts. Then the 32-bit and the native
-# build start with the file the 64-bit build wrote: they load it, leave it as it is, and place the same
-# tower. The Windows builds run side by side, each under Wine with its own prefix and display.
+# the same kestrel.dat bytes, the same stamps of the airport files, and the same tower positions and
+# texts. Then the 32-bit and the native build start with the file the 64-bit build wrote (and its
+# stamps): they load it, leave it as it is, and place the same tower. The Windows builds run side by side, each under Wine with its own prefix and display.
 # Usage: same_results.sh NATIVE-BIN X64-BIN X86-BIN SAMPLE-CSV   (X86-BIN "-": compare the other two)
 set -u
 native=$(cd "$1" && pwd)
@@ -60,7 +60,8 @@ run() {
     trap 'session_end; wine_env_stop' EXIT
     mkdir -p "$dir/kestrel"
     printf '[KestrelConfig]\r\nLogLevel=4\r\nUpdateInterval=100\r\n' >"$dir/kestrel/kestrel.ini"
-    [ -n "$database" ] && cp "$database" "$dir/kestrel/kestrel.dat"
+    # With its stamps, and the times they are tied to.
+    [ -n "$database" ] && cp -p "$database" "$database.stamps" "$dir/kestrel/"
     if [ -e "$bin/kestrel.exe" ]; then
         wine_env_start "$(cd "$bin/.." && pwd)/wineprefix" >/dev/null
         exe=kestrel.exe
@@ -96,6 +97,9 @@ db=$work/win64/kestrel/kestrel.dat
 for name in "${others[@]}"; do
     check "kestrel.dat from $name and win64 ($(stat -c %s "$db") bytes, md5 $(md5sum <"$db" | cut -c1-32))" \
         'cmp "$db" "$work/$name/kestrel/kestrel.dat"'
+    # The airport files' stamps, by place, size and time, behind the stamps of each build's own kestrel.dat.
+    check "airport file stamps from $name and win64 ($(($(stat -c %s "$db.stamps") - 32)) bytes)" \
+        'cmp -i 28 "$db.stamps" "$work/$name/kestrel/kestrel.dat.stamps"'
     check "tower writes of $name and win64 ($(grep -c towerLat "$work/win64/towers.txt") positions, $(grep -c text "$work/win64/towers.txt") texts)" \
         'cmp "$work/win64/towers.txt" "$work/$name/towers.txt"'
 done

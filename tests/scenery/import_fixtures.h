@@ -11,7 +11,9 @@
 
 #include "airportdb/airport_fixtures.h"
 #include "airportdb/database_file.h"
+#include "core/core_state.h"
 #include "core/progress.h"
+#include "scenery/import_record.h"
 #include "scenery/scenery_library.h"
 #include "scenery_writer.h"
 #include "simlink/base_dir.h"
@@ -21,19 +23,28 @@ struct ProgressRecorder {
     std::vector<std::string> events;  // "open", "range N", "step", "close"
     uint32_t slept = 0;               // milliseconds the display would have held the caller
     uint32_t now = 1000;
+    uint32_t stopAtFile = 0;   // the user asks to stop when the display shows this many files
+    bool stopAtClose = false;  // or when it closes, the build complete
 };
 inline ProgressRecorder progressRecorder;
 
 inline const ProgressPlatform kRecordingProgress{
     [] { progressRecorder.events.push_back("open"); },
     [] { return 1; },
-    [](ProgressText, const char*) {},
+    [](ProgressText, const char*) {
+        if (progressRecorder.stopAtFile && progressState.filesScanned >= progressRecorder.stopAtFile)
+            core.stopRequested.set();
+    },
     [](uint16_t maximum) { progressRecorder.events.push_back("range " + std::to_string(maximum)); },
     [](uint16_t) {},
     [] { progressRecorder.events.push_back("step"); },
-    [] { progressRecorder.events.push_back("close"); },
+    [] {
+        progressRecorder.events.push_back("close");
+        if (progressRecorder.stopAtClose) core.stopRequested.set();
+    },
     [] { return progressRecorder.now += 20; },
     [](uint32_t ms) { progressRecorder.slept += ms; },
+    [] { return core.stopRequested.isSet() ? 1 : 0; },
 };
 
 class ImportTest : public RecordsTest {
@@ -45,6 +56,7 @@ protected:
         progressState = ProgressState{};
         setProgressPlatform(&kRecordingProgress);
         releaseSceneryLibrary();
+        releaseImportRecord();
         databaseFile = DatabaseFile{};
         std::memset(basedir, 0, sizeof basedir);
     }
@@ -56,6 +68,7 @@ protected:
                 delete airportTable.entries[i];
         setProgressPlatform(nullptr);
         releaseSceneryLibrary();
+        releaseImportRecord();
         platformCloseHandle(databaseFile.databaseHandle);
         databaseFile = DatabaseFile{};
         std::memset(basedir, 0, sizeof basedir);

@@ -51,15 +51,20 @@ TEST(MappedFile, EachFailingStepLogsItsOwnLine) {
     struct Case {
         std::string path;
         std::string prefix;
+        MapFault fault;  // what the import makes of it: only an unreadable file leaves a build incomplete
     } cases[] = {
-        {missing, "Unable to open file \"" + missing + "\", error was: "},
-        {folder, "Unable to open file \"" + folder + "\", error was: "},
-        {empty, "Unable to create file mapping \"" + empty + "\", error was: "},
+        {missing, "Unable to open file \"" + missing + "\", error was: ", MapFault::missing},
+        {dir.file("nowhere/a.bgl"),
+         "Unable to open file \"" + dir.file("nowhere/a.bgl") + "\", error was: ", MapFault::missing},
+        {folder, "Unable to open file \"" + folder + "\", error was: ", MapFault::unreadable},
+        {empty, "Unable to create file mapping \"" + empty + "\", error was: ", MapFault::empty},
     };
     for (const Case& c : cases) {
         LogCapture log(5);
         MappedFile mapped;
-        EXPECT_EQ(mapFile(c.path.c_str(), mapped), 0) << c.path;
+        MapFault fault = MapFault::none;
+        EXPECT_EQ(mapFile(c.path.c_str(), mapped, &fault), 0) << c.path;
+        EXPECT_EQ(fault, c.fault) << c.path;
         EXPECT_EQ(log.text().rfind(c.prefix, 0), 0u) << log.text();
         // The system's text follows, and the line ends as the format says.
         EXPECT_GT(log.text().size(), c.prefix.size() + 1);

@@ -117,3 +117,24 @@ int platformCanOpenForReading(const char* path) {
 void platformCloseHandle(PlatformHandle handle) {
     if (handle != kInvalidHandle) ::close(static_cast<int>(handle));
 }
+
+namespace {
+
+// Wine's conversion of a POSIX time to FILETIME ticks: seconds from 1601 to 1970 added, then 100 ns units.
+constexpr uint64_t kSecondsFrom1601To1970 = 11644473600ull;
+constexpr uint64_t kTicksPerSecond = 10000000ull;
+
+}  // namespace
+
+int platformFileStamp(const char* path, uint64_t* size, uint64_t* writeTime) {
+    struct stat info;
+    if (::stat(nativePath(path).c_str(), &info) != 0) return 0;
+    *size = static_cast<uint64_t>(info.st_size);
+    *writeTime = (static_cast<uint64_t>(info.st_mtim.tv_sec) + kSecondsFrom1601To1970) * kTicksPerSecond +
+                 static_cast<uint64_t>(info.st_mtim.tv_nsec) / 100;
+    return 1;
+}
+
+int platformIsMissingFileError(uint32_t code) {
+    return code == ENOENT || code == ENOTDIR ? 1 : 0;
+}

@@ -113,3 +113,29 @@ int platformCanOpenForReading(const char* path) {
 void platformCloseHandle(PlatformHandle handle) {
     if (handle != kInvalidHandle) CloseHandle(toHandle(handle));
 }
+
+int platformFileStamp(const char* path, uint64_t* size, uint64_t* writeTime) {
+    // The file a read would open: a VirtualStore copy stamps in the original's place.
+    char copy[kVirtualStorePathSize];
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(platformReadPath(path, copy, sizeof copy), GetFileExInfoStandard, &data)) return 0;
+    *size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    *writeTime = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                 data.ftLastWriteTime.dwLowDateTime;
+    return 1;
+}
+
+int platformIsMissingFileError(uint32_t code) {
+    switch (code) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_NOT_READY:  // a removable drive without its disk
+        case ERROR_BAD_NETPATH:
+        case ERROR_BAD_NET_NAME:
+        case ERROR_BAD_DEV_TYPE:  // what Wine answers for a network path it cannot reach
+            return 1;
+        default:
+            return 0;
+    }
+}

@@ -110,8 +110,10 @@ bool waitUntilGone(HWND window) {
     return !IsWindow(window);
 }
 
-// progressFinish's 2.5 s pause is where the final window is examined; the pause itself stays real.
+// progressFinish's 2.5 s pause, made of short pauses, is where the final window is examined: at the
+// first of them, and again after each; the pauses themselves stay real.
 struct FinalDisplay {
+    bool examined = false;
     std::vector<std::string> labels;
     std::vector<std::string> labelsAfterPause;
     int barPosition = -1;
@@ -122,22 +124,21 @@ struct FinalDisplay {
 FinalDisplay finalDisplay;
 
 void examiningSleep(uint32_t milliseconds) {
-    if (milliseconds == 2500) {
-        HWND window = FindWindowA("kestrel " KESTREL_VERSION, nullptr);
-        if (window) {
-            Sleep(200);  // time to paint the new headline before the picture
-            finalDisplay.labels = labelTexts(window);
-            HWND bar = progressBarOf(window);
-            finalDisplay.barPosition = static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0));
-            finalDisplay.foreground = GetForegroundWindow();
-            if (!finalDisplay.screenshotPath.empty())
-                finalDisplay.screenshotSaved = saveScreenshot(window, finalDisplay.screenshotPath);
-        }
-        Sleep(milliseconds - 200);
-        if (window) finalDisplay.labelsAfterPause = labelTexts(window);  // still up until the very end
-        return;
+    HWND window = FindWindowA("kestrel " KESTREL_VERSION, nullptr);
+    const std::vector<std::string> labels = window ? labelTexts(window) : std::vector<std::string>{};
+    const bool final = !labels.empty() && labels[0].rfind("Airport Database created", 0) == 0;
+    if (final && !finalDisplay.examined) {
+        finalDisplay.examined = true;
+        Sleep(200);  // time to paint the new headline before the picture
+        finalDisplay.labels = labelTexts(window);
+        HWND bar = progressBarOf(window);
+        finalDisplay.barPosition = static_cast<int>(SendMessageA(bar, PBM_GETPOS, 0, 0));
+        finalDisplay.foreground = GetForegroundWindow();
+        if (!finalDisplay.screenshotPath.empty())
+            finalDisplay.screenshotSaved = saveScreenshot(window, finalDisplay.screenshotPath);
     }
     Sleep(milliseconds);
+    if (final) finalDisplay.labelsAfterPause = labelTexts(window);  // still up until the very end
 }
 
 // The simulator's window: a plain window of this thread in the foreground, clear of the progress
