@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "airportdb/database_build.h"
+#include "airportdb/database_file.h"
 #include "core/config.h"
 #include "core/core_state.h"
 #include "core/log.h"
@@ -95,6 +96,11 @@ int runApplication() {
         if (!core.stopRequested.isSet()) logMessage(0, "%s", kInitFailed);
         return failStart();
     }
+    // At the default level a good start would say nothing at all: this line says that it works.
+    if (databaseFile.source == DatabaseSource::file)
+        logMessage(3, "Ready: %u airports loaded from %s, FS9 folder %s", airports, core.databasePath, basedir);
+    else
+        logMessage(3, "Ready: %u airports read from the scenery, FS9 folder %s", airports, basedir);
     if (!allocateCandidates(airports)) {
         logMessage(0, "Out of memory for the tower search's list of %u airports", airports);
         logMessage(0, "%s", kInitFailed);

@@ -107,10 +107,14 @@ TEST_F(RunTest, StopBeforeTheLoopClosesTheLinkAndEndsWithExitCodeZero) {
     EXPECT_EQ(runApplication(), 0);
     EXPECT_NE(log.text().find("Configuration dump:\r\n"), std::string::npos);
     EXPECT_NE(log.text().find("FSUIPC returns basedir: "), std::string::npos);
-    // The build is abandoned at once, and nothing is stored.
-    EXPECT_EQ(log.text().find("Successfully imported"), std::string::npos);
-    EXPECT_EQ(log.text().find("No airports in database!"), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists("kestrel.dat"));
+    // A stop during the final display of a complete build keeps and stores its airports.
+    EXPECT_NE(log.text().find("Successfully imported 1 airport infos from scenery.\r\n"
+                              "Ready: 1 airports read from the scenery, FS9 folder " +
+                              server->options.seed.fsDir + "\r\n"),
+              std::string::npos)
+        << log.text();
+    EXPECT_TRUE(std::filesystem::exists("kestrel.dat"));
+    EXPECT_NE(core.candidates, nullptr);
     EXPECT_EQ(log.text().substr(log.text().size() - 20), "Main loop finished\r\n");
     EXPECT_EQ(ipcLink.view, nullptr);  // closed on the way out
 }
@@ -148,6 +152,8 @@ TEST_F(RunTest, AStopDuringTheStartUpEndsItInOrder) {
             EXPECT_EQ(text.find(failure), std::string::npos) << failure << " in " << text;
         EXPECT_EQ(ipcLink.view, nullptr);
         EXPECT_EQ(server->liveAtoms(), 0);
+        EXPECT_FALSE(std::filesystem::exists("kestrel.dat.tmp"));
+        if (at == At::build) EXPECT_FALSE(std::filesystem::exists("kestrel.dat"));  // abandoned, not stored
         TearDown();
     }
 }

@@ -74,6 +74,9 @@ TEST_F(DatabaseStartup, BuildsTheDatabaseOnceAndLoadsItAfterwards) {
 
     out = runUntil("Successfully loaded 3 airport infos from database.\r\n");
     EXPECT_EQ(out.find("Successfully imported"), std::string::npos);
+    EXPECT_NE(out.find("Ready: 3 airports loaded from .\\kestrel.dat, FS9 folder " + f.simFolder() + "\r\n"),
+              std::string::npos)
+        << out;
     // kestrel.log holds the run's console lines, each behind the time of day, and nothing else.
     const std::string logged = readFile(f.workFile("kestrel.log"));
     EXPECT_EQ(std::regex_replace(logged, std::regex("(^|\n)[0-9:.]{12} "), "$1"), out) << logged;
