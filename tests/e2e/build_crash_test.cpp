@@ -134,6 +134,47 @@ TEST_F(BuildFaults, KilledBuildsNeverLeaveAPartialDatabase) {
 }
 #endif
 
+#ifndef _WIN32
+// Ctrl+C while a start rebuilds: the build ends within a second, as a stop (exit code 0, "Main loop
+// finished", no failure line), and the previous database stays as it was.
+TEST_F(BuildFaults, CtrlCDuringTheBuildEndsItInOrderAndKeepsTheDatabase) {
+    ChildProcess builder;
+    ASSERT_TRUE(builder.start(builtProgram("kestrel"), buildArguments(), f.workFile("")));
+    int code = -1;
+    ASSERT_TRUE(builder.waitForExit(kTimeoutMs, code));
+    ASSERT_EQ(code, 0) << builder.output() << builder.errorOutput();
+    const std::string reference = database(), stamps = readFile(f.workFile("kestrel.dat.stamps"));
+
+    // An airport file saved over makes the next start rebuild; at level 5 that build takes seconds.
+    const std::filesystem::path simFolder =
+        std::filesystem::path(f.workFile("x")).parent_path().parent_path() / "FS9";
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(simFolder))
+        if (entry.path().extension() == ".bgl") {
+            std::filesystem::last_write_time(entry.path(), entry.last_write_time() + std::chrono::hours(1));
+            break;
+        }
+    f.writeSettings("[KestrelConfig]\r\nLogLevel=5\r\n");
+    ASSERT_TRUE(f.startKestrel());
+    ASSERT_TRUE(f.kestrel.waitForOutput(" is of type ", kTimeoutMs)) << f.kestrel.output();  // a record
+    const auto asked = std::chrono::steady_clock::now();
+    ASSERT_TRUE(f.kestrel.requestStop());
+    ASSERT_TRUE(f.kestrel.waitForExit(kTimeoutMs, code));
+    const auto tookMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - asked)
+            .count();
+    std::printf("stopped %lld ms after Ctrl+C during the build\n", static_cast<long long>(tookMs));
+    const std::string out = f.kestrel.output();
+    EXPECT_EQ(code, 0);
+    EXPECT_LT(tookMs, 3000);  // within a second on a quiet machine; sanitizers and a busy one take longer
+    EXPECT_EQ(out.find(kImported), std::string::npos);
+    EXPECT_EQ(out.find("An error occurred"), std::string::npos);
+    EXPECT_EQ(out.substr(out.size() - 20), "Main loop finished\r\n");
+    EXPECT_EQ(database(), reference);
+    EXPECT_EQ(readFile(f.workFile("kestrel.dat.stamps")), stamps);
+    EXPECT_EQ(leftovers(), kStored);  // no temporary file
+}
+#endif
+
 TEST_F(BuildFaults, StartRebuildsATruncatedDatabase) {
     ChildProcess builder;
     ASSERT_TRUE(builder.start(builtProgram("kestrel"), buildArguments(), f.workFile("")));
