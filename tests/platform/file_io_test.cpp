@@ -158,6 +158,9 @@ TEST(FileIo, AHeldFileIsThereAndUnknownDrivesAndHostsAreNot) {
         EXPECT_EQ(platformOpenFileForReading(name.c_str()), kInvalidHandle) << name;
         EXPECT_EQ(platformIsMissingFileError(platformLastError()), 1) << name << ": " << platformLastError();
     }
+    // What Windows answers where Wine does not: no such drive, no disk in it, no such server or share.
+    for (DWORD code : {ERROR_INVALID_DRIVE, ERROR_NOT_READY, ERROR_BAD_NETPATH, ERROR_BAD_NET_NAME})
+        EXPECT_EQ(platformIsMissingFileError(code), 1) << code;
 }
 
 // A reserved device name opens a device, not a file: its reads could wait for good.
