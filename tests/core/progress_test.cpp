@@ -179,14 +179,13 @@ TEST_F(ProgressTest, WaitsEndWithinAPauseOfAStopAndByTheClock) {
     const struct {
         const char* what;
         int readyAfterChecks, stopAfterSleeps;
-        uint32_t oversleep;
-        size_t sleeps;      // of 50 ms, waiting for the display and in the final display
-        uint32_t finishMs;  // the final display on the clock
+        size_t sleeps;                 // of 50 ms, waiting for the display and in the final display
+        uint32_t oversleep, finishMs;  // each pause longer by; the final display on the clock
     } cases[] = {
-        {"no stop: the full final display", 0, 0, 0, 50, 2500},
-        {"pauses longer than asked: the clock ends it", 0, 0, 12, 41, 2542},
-        {"stop while waiting for the display", -1, 3, 0, 3, 0},
-        {"stop during the final display", 0, 10, 0, 10, 500},
+        {"no stop: the full final display", 0, 0, 50, 0, 2500},
+        {"pauses longer than asked: the clock ends it", 0, 0, 41, 12, 2542},
+        {"stop while waiting for the display", -1, 3, 3, 0, 0},
+        {"stop during the final display", 0, 10, 10, 0, 500},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
