@@ -320,12 +320,10 @@ TEST_F(DatabaseFileTest, UnfinishedOrOversizedBuildsNeverReplaceTheFile) {
     EXPECT_EQ(readFile(databaseFilePath()), headerWord(0x02000001) + digests() + recordText(a));
 
     // Nor does a build without records: it would put an empty database over a good one.
-    const std::string good = readFile(databaseFilePath());
     ASSERT_EQ(openDatabaseForWrite(), 1);
     finishDatabaseFile(0);
-    EXPECT_EQ(readFile(databaseFilePath()), good);
+    EXPECT_EQ(readFile(databaseFilePath()), headerWord(0x02000001) + digests() + recordText(a));
     EXPECT_FALSE(std::filesystem::exists(temporaryFilePath()));
-    EXPECT_EQ(databaseFile.stored, 0);
 
     // Nor does a rename refused for good: a folder in its place never gives way.
     std::filesystem::remove(databaseFilePath());

@@ -22,7 +22,7 @@ constexpr int kTimeoutMs = 120000;
 constexpr size_t kAirports = 5000;
 const std::string kLoaded = "Successfully loaded 5000 airport infos from database.\r\n";
 const std::string kImported = "Successfully imported 5000 airport infos from scenery.\r\n";
-const std::string kStored = "kestrel.dat kestrel.dat.stamps ";  // what a stored build leaves
+const std::set<std::string> kStored{"kestrel.dat", "kestrel.dat.stamps"};  // what a stored build leaves
 
 class BuildFaults : public ::testing::Test {
 protected:
@@ -53,15 +53,12 @@ protected:
         return f.kestrel.output();
     }
 
-    // The names in kestrel's working folder besides its settings and its log, in order.
-    std::string leftovers() const {
-        std::set<std::string> sorted;
+    // The names in kestrel's working folder besides its settings and its log.
+    std::set<std::string> leftovers() const {
+        std::set<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(f.workFile("")))
             if (entry.path().filename() != "kestrel.ini" && entry.path().filename() != "kestrel.log")
-                sorted.insert(entry.path().filename().string());
-        std::string names;
-        for (const std::string& name : sorted)
-            names += name + " ";
+                names.insert(entry.path().filename().string());
         return names;
     }
 
@@ -132,45 +129,26 @@ TEST_F(BuildFaults, KilledBuildsNeverLeaveAPartialDatabase) {
     EXPECT_EQ(wrongLoads, 0);
     EXPECT_EQ(leftBehind, 0);
 }
-#endif
 
-#ifndef _WIN32
-// Ctrl+C while a start rebuilds: the build ends within a second, as a stop (exit code 0, "Main loop
-// finished", no failure line), and the previous database stays as it was.
+// Ctrl+C while a start builds: the build ends within moments, as a stop, and the previous files stay.
 TEST_F(BuildFaults, CtrlCDuringTheBuildEndsItInOrderAndKeepsTheDatabase) {
-    ChildProcess builder;
-    ASSERT_TRUE(builder.start(builtProgram("kestrel"), buildArguments(), f.workFile("")));
-    int code = -1;
-    ASSERT_TRUE(builder.waitForExit(kTimeoutMs, code));
-    ASSERT_EQ(code, 0) << builder.output() << builder.errorOutput();
-    const std::string reference = database(), stamps = readFile(f.workFile("kestrel.dat.stamps"));
-
-    // An airport file saved over makes the next start rebuild; at level 5 that build takes seconds.
-    const std::filesystem::path simFolder =
-        std::filesystem::path(f.workFile("x")).parent_path().parent_path() / "FS9";
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(simFolder))
-        if (entry.path().extension() == ".bgl") {
-            std::filesystem::last_write_time(entry.path(), entry.last_write_time() + std::chrono::hours(1));
-            break;
-        }
-    f.writeSettings("[KestrelConfig]\r\nLogLevel=5\r\n");
+    writeFile(f.workFile("kestrel.dat"), "previous");  // no longer loads: the start builds
+    writeFile(f.workFile("kestrel.dat.stamps"), "stamps");
+    f.writeSettings("[KestrelConfig]\r\nLogLevel=5\r\n");  // a build that takes seconds
     ASSERT_TRUE(f.startKestrel());
     ASSERT_TRUE(f.kestrel.waitForOutput(" is of type ", kTimeoutMs)) << f.kestrel.output();  // a record
     const auto asked = std::chrono::steady_clock::now();
     ASSERT_TRUE(f.kestrel.requestStop());
+    int code = -1;
     ASSERT_TRUE(f.kestrel.waitForExit(kTimeoutMs, code));
-    const auto tookMs =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - asked)
-            .count();
-    std::printf("stopped %lld ms after Ctrl+C during the build\n", static_cast<long long>(tookMs));
+    // Within a second on a quiet machine; sanitizers and a busy one take longer.
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(3));
     const std::string out = f.kestrel.output();
     EXPECT_EQ(code, 0);
-    EXPECT_LT(tookMs, 3000);  // within a second on a quiet machine; sanitizers and a busy one take longer
     EXPECT_EQ(out.find(kImported), std::string::npos);
     EXPECT_EQ(out.find("An error occurred"), std::string::npos);
     EXPECT_EQ(out.substr(out.size() - 20), "Main loop finished\r\n");
-    EXPECT_EQ(database(), reference);
-    EXPECT_EQ(readFile(f.workFile("kestrel.dat.stamps")), stamps);
+    EXPECT_EQ(database() + readFile(f.workFile("kestrel.dat.stamps")), "previousstamps");
     EXPECT_EQ(leftovers(), kStored);  // no temporary file
 }
 #endif
