@@ -35,11 +35,10 @@ AttachedConsole::AttachedConsole(DWORD processId) {
     output_ = openConsole("CONOUT$");
 }
 
-void AttachedConsole::leave() {
+AttachedConsole::~AttachedConsole() {
     if (!attached()) return;
     CloseHandle(input_);
     CloseHandle(output_);
-    input_ = output_ = INVALID_HANDLE_VALUE;
     freeConsoleKeeping(saved_);  // and so back to the saved standard handles
     SetConsoleCtrlHandler(nullptr, FALSE);
 }

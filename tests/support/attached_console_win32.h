@@ -11,12 +11,11 @@ public:
     // Leaves the console this process is on and allocates one (processId 0) or attaches to that of
     // `processId`. The standard handles stay as they were; a Ctrl+C typed there is ignored here.
     explicit AttachedConsole(DWORD processId = 0);
-    ~AttachedConsole() { leave(); }
+    ~AttachedConsole();
     AttachedConsole(const AttachedConsole&) = delete;
     AttachedConsole& operator=(const AttachedConsole&) = delete;
 
     bool attached() const { return input_ != INVALID_HANDLE_VALUE; }
-    void leave();
     HANDLE input() const { return input_; }
     HANDLE output() const { return output_; }
     DWORD inputMode() const;
