@@ -30,7 +30,7 @@ TEST(OwnConsole, AFailedStartOrAWrongCommandLineWaitsForEnterOnlyInAConsoleOfIts
     for (const bool wrongCommandLine : {false, true}) {
         const std::vector<std::string> arguments = {wrongCommandLine ? "--bogus" : "LSZH"};
         int code = -1;
-        ChildProcess fromAPrompt;  // which stays open
+        ChildProcess fromAPrompt;  // whose window stays open: no wait
         ASSERT_TRUE(fromAPrompt.startOnConsole(ChildProcess::Console::shared, builtProgram("kestrel"),
                                                arguments, work.path().string()));
         EXPECT_TRUE(fromAPrompt.waitForExit(30000, code));
