@@ -4,14 +4,16 @@ namespace {
 
 constexpr DWORD kStd[3] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
 
-// Wine's FreeConsole closes whatever the standard handles are at that moment, pipes to the test
-// runner included: they are put aside meanwhile.
-void freeConsoleKeeping(const HANDLE (&handles)[3]) {
-    for (DWORD which : kStd)
-        SetStdHandle(which, nullptr);
-    FreeConsole();
+void setStd(const HANDLE (&handles)[3]) {
     for (int i = 0; i < 3; ++i)
         SetStdHandle(kStd[i], handles[i]);
+}
+
+// Wine's FreeConsole closes whatever the standard handles are, pipes to the test runner included.
+void freeConsoleKeeping(const HANDLE (&handles)[3]) {
+    setStd({});
+    FreeConsole();
+    setStd(handles);
 }
 
 HANDLE openConsole(const char* name) {
@@ -25,28 +27,20 @@ AttachedConsole::AttachedConsole(DWORD processId) {
     for (int i = 0; i < 3; ++i)
         saved_[i] = GetStdHandle(kStd[i]);
     freeConsoleKeeping(saved_);
-    attached_ = processId == kOwnConsole ? AllocConsole() != 0 : AttachConsole(processId) != 0;
-    // Both may put the console's handles in the standard slots: the caller decides what is standard.
-    for (int i = 0; i < 3; ++i)
-        SetStdHandle(kStd[i], saved_[i]);
-    if (!attached_) return;
+    const BOOL attached = processId ? AttachConsole(processId) : AllocConsole();
+    setStd(saved_);  // both may put the console's handles there
+    if (!attached) return;
     SetConsoleCtrlHandler(nullptr, TRUE);
     input_ = openConsole("CONIN$");
     output_ = openConsole("CONOUT$");
 }
 
 AttachedConsole::~AttachedConsole() {
-    leave();
-}
-
-void AttachedConsole::leave() {
-    if (!attached_) return;
+    if (!attached()) return;
     CloseHandle(input_);
     CloseHandle(output_);
-    input_ = output_ = INVALID_HANDLE_VALUE;
-    freeConsoleKeeping(saved_);
+    freeConsoleKeeping(saved_);  // and so back to the saved standard handles
     SetConsoleCtrlHandler(nullptr, FALSE);
-    attached_ = false;
 }
 
 DWORD AttachedConsole::inputMode() const {
@@ -56,23 +50,17 @@ DWORD AttachedConsole::inputMode() const {
 }
 
 std::string AttachedConsole::screen() const {
-    CONSOLE_SCREEN_BUFFER_INFO info;
-    if (!GetConsoleScreenBufferInfo(output_, &info)) return "";
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    GetConsoleScreenBufferInfo(output_, &info);
     std::string text(static_cast<size_t>(info.dwSize.X) * (info.dwCursorPosition.Y + 1), ' ');
     DWORD read = 0;
     ReadConsoleOutputCharacterA(output_, text.data(), static_cast<DWORD>(text.size()), COORD{0, 0}, &read);
-    text.resize(read);
-    return text;
+    return text.substr(0, read);
 }
 
 void AttachedConsole::press(char character, WORD virtualKey, DWORD controlKeys) {
-    INPUT_RECORD record{};
-    record.EventType = KEY_EVENT;
-    record.Event.KeyEvent.bKeyDown = TRUE;
-    record.Event.KeyEvent.wRepeatCount = 1;
-    record.Event.KeyEvent.wVirtualKeyCode = virtualKey;
-    record.Event.KeyEvent.uChar.AsciiChar = character;
-    record.Event.KeyEvent.dwControlKeyState = controlKeys;
+    INPUT_RECORD record{KEY_EVENT, {}};
+    record.Event.KeyEvent = {TRUE, 1, virtualKey, 0, {static_cast<WCHAR>(character)}, controlKeys};
     DWORD written = 0;
-    WriteConsoleInputA(input_, &record, 1, &written);
+    WriteConsoleInputW(input_, &record, 1, &written);
 }

@@ -8,32 +8,23 @@
 
 class AttachedConsole {
 public:
-    static constexpr DWORD kOwnConsole = 0;
-
-    // Leaves the console this process is on, then allocates one (kOwnConsole) or attaches to that of
-    // `processId`. A Ctrl+C typed there reaches every process on it: this one ignores it meanwhile.
-    explicit AttachedConsole(DWORD processId);
-    ~AttachedConsole();  // leave()
+    // Leaves the console this process is on and allocates one (processId 0) or attaches to that of
+    // `processId`. The standard handles stay as they were; a Ctrl+C typed there is ignored here.
+    explicit AttachedConsole(DWORD processId = 0);
+    ~AttachedConsole();
     AttachedConsole(const AttachedConsole&) = delete;
     AttachedConsole& operator=(const AttachedConsole&) = delete;
 
-    bool attached() const { return attached_; }
-    // Leaves the console; the process's standard handles are as they were before.
-    void leave();
-
+    bool attached() const { return input_ != INVALID_HANDLE_VALUE; }
     HANDLE input() const { return input_; }
     HANDLE output() const { return output_; }
     DWORD inputMode() const;
-    // The screen's text up to the cursor's line, each line padded with blanks to the buffer's width.
-    std::string screen() const;
+    std::string screen() const;  // the text up to the cursor's line
     bool shows(const std::string& text) const { return screen().find(text) != std::string::npos; }
-    // One key pressed, as a key-down record: the console turns it into a character (Enter, Ctrl+C).
+    // A key-down record, which the console turns into a character (Enter, Ctrl+C).
     void press(char character, WORD virtualKey, DWORD controlKeys = 0);
-    HWND window() const { return GetConsoleWindow(); }
 
 private:
     HANDLE saved_[3] = {};
-    bool attached_ = false;
-    HANDLE input_ = INVALID_HANDLE_VALUE;
-    HANDLE output_ = INVALID_HANDLE_VALUE;
+    HANDLE input_ = INVALID_HANDLE_VALUE, output_ = INVALID_HANDLE_VALUE;
 };

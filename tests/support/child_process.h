@@ -18,12 +18,10 @@ public:
                const std::string& workingDir);
 
 #ifdef _WIN32
-    // Where startOnConsole puts the child: in a console window of its own, as Explorer, a shortcut or
-    // another program without a console starts it, or in this process's console, as a command prompt
-    // shares its own.
+    // A console window of its own, as a double-click gives, or this process's console, as a command
+    // prompt shares its own.
     enum class Console { own, shared };
-    // Starts `program` with its standard handles on that console instead of pipes: nothing is captured
-    // (attach to the console to read it).
+    // start with the standard handles on that console: nothing is captured.
     bool startOnConsole(Console console, const std::string& program,
                         const std::vector<std::string>& arguments, const std::string& workingDir);
 #endif

@@ -1,18 +1,19 @@
 #include <windows.h>
 
 #include <mutex>
+#include <optional>
 #include <thread>
+#include <utility>
 
 #include "support/child_process.h"
 
 struct ChildProcess::Impl {
-    enum class Handles { pipes, ownConsole, sharedConsole };
-
     PROCESS_INFORMATION info{};
     bool running = false;
     mutable std::mutex mutex;
     std::string out, err;
     std::thread outReader, errReader;
+    std::optional<Console> console;  // startOnConsole's, for its start only
 
     void readInto(HANDLE pipe, std::string* target) {
         char buffer[4096];
@@ -23,9 +24,6 @@ struct ChildProcess::Impl {
         }
         CloseHandle(pipe);
     }
-
-    bool launch(const std::string& program, const std::vector<std::string>& arguments,
-                const std::string& workingDir, Handles handles);
 };
 
 namespace {
@@ -65,80 +63,70 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
                          const std::string& workingDir) {
     // A ChildProcess may run one program after another: the previous one is ended and forgotten.
     kill();
-    return impl_->launch(program, arguments, workingDir, Impl::Handles::pipes);
-}
+    const auto console = std::exchange(impl_->console, std::nullopt);
+    const bool own = console == Console::own, shared = console == Console::shared;
+    if (impl_->outReader.joinable()) impl_->outReader.join();
+    if (impl_->errReader.joinable()) impl_->errReader.join();
+    if (impl_->info.hProcess) CloseHandle(impl_->info.hProcess);
+    if (impl_->info.hThread) CloseHandle(impl_->info.hThread);
+    impl_->info = PROCESS_INFORMATION{};
+    impl_->running = false;
+    impl_->out.clear();
+    impl_->err.clear();
 
-bool ChildProcess::startOnConsole(Console console, const std::string& program,
-                                  const std::vector<std::string>& arguments, const std::string& workingDir) {
-    kill();
-    return impl_->launch(program, arguments, workingDir,
-                         console == Console::own ? Impl::Handles::ownConsole : Impl::Handles::sharedConsole);
-}
-
-bool ChildProcess::Impl::launch(const std::string& program, const std::vector<std::string>& arguments,
-                                const std::string& workingDir, Handles handles) {
-    if (outReader.joinable()) outReader.join();
-    if (errReader.joinable()) errReader.join();
-    if (info.hProcess) CloseHandle(info.hProcess);
-    if (info.hThread) CloseHandle(info.hThread);
-    info = PROCESS_INFORMATION{};
-    running = false;
-    out.clear();
-    err.clear();
+    // Console control events travel only between processes that share a console: give the test
+    // process one (started under a test runner it often has none) for the child to inherit. Before the
+    // pipes, which the console's host would inherit too and keep open.
+    if (!own && !GetConsoleWindow()) AllocConsole();
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE outRead, outWrite, errRead, errWrite;
+    if (!CreatePipe(&outRead, &outWrite, &inherit, 0)) return false;
+    if (!CreatePipe(&errRead, &errWrite, &inherit, 0)) return false;
+    SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+    auto open = [&](const char* name) {
+        return CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                           OPEN_EXISTING, 0, nullptr);
+    };
+    // Shared: this process's console, as a command prompt shares its own.
+    HANDLE input = open(shared ? "CONIN$" : "NUL");
+    HANDLE output = shared ? open("CONOUT$") : INVALID_HANDLE_VALUE;
 
     std::string commandLine = quoted(program);
     for (const std::string& a : arguments)
         commandLine += " " + quoted(a);
 
-    // Console control events travel only between processes that share a console: give the test
-    // process one (started under a test runner it often has none) for the child to inherit.
-    if (handles != Handles::ownConsole && !GetConsoleWindow()) AllocConsole();
-
-    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr;
-    HANDLE input = INVALID_HANDLE_VALUE, output = INVALID_HANDLE_VALUE;
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    DWORD flags = CREATE_NEW_PROCESS_GROUP;  // so a Ctrl+Break event can be aimed at the child alone
-    if (handles == Handles::pipes) {
-        if (!CreatePipe(&outRead, &outWrite, &inherit, 0)) return false;
-        if (!CreatePipe(&errRead, &errWrite, &inherit, 0)) return false;
-        SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
-        SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
-        input = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
-                            0, nullptr);
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = input;
-        startup.hStdOutput = outWrite;
-        startup.hStdError = errWrite;
-    } else if (handles == Handles::sharedConsole) {
-        input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            &inherit, OPEN_EXISTING, 0, nullptr);
-        output = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             &inherit, OPEN_EXISTING, 0, nullptr);
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = input;
-        startup.hStdOutput = output;
-        startup.hStdError = output;
-    } else {
-        // The new console's own handles, as a double-click gives them. Not a process group of its own:
-        // that would ignore a Ctrl+C typed into the console, as no double-click does.
-        flags = CREATE_NEW_CONSOLE;
-    }
-    BOOL ok = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr,
-                             handles != Handles::ownConsole, flags, nullptr,
-                             workingDir.empty() ? nullptr : workingDir.c_str(), &startup, &info);
-    for (HANDLE h : {outWrite, errWrite, input, output})
-        if (h && h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input;
+    startup.hStdOutput = shared ? output : outWrite;
+    startup.hStdError = shared ? output : errWrite;
+    // A process group of its own, so a Ctrl+Break event can be aimed at the child alone. A console of its
+    // own comes with its own handles and no group, as from a double-click: a group would ignore Ctrl+C.
+    if (own) startup.dwFlags = 0;
+    BOOL ok = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, !own,
+                             own ? CREATE_NEW_CONSOLE : CREATE_NEW_PROCESS_GROUP, nullptr,
+                             workingDir.empty() ? nullptr : workingDir.c_str(), &startup, &impl_->info);
+    CloseHandle(outWrite);
+    CloseHandle(errWrite);
+    for (HANDLE h : {input, output})
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
     if (!ok) {
-        if (outRead) CloseHandle(outRead);
-        if (errRead) CloseHandle(errRead);
+        CloseHandle(outRead);
+        CloseHandle(errRead);
         return false;
     }
-    running = true;
-    if (outRead) outReader = std::thread(&Impl::readInto, this, outRead, &out);
-    if (errRead) errReader = std::thread(&Impl::readInto, this, errRead, &err);
+    impl_->running = true;
+    impl_->outReader = std::thread(&Impl::readInto, impl_.get(), outRead, &impl_->out);
+    impl_->errReader = std::thread(&Impl::readInto, impl_.get(), errRead, &impl_->err);
     return true;
+}
+
+bool ChildProcess::startOnConsole(Console console, const std::string& program,
+                                  const std::vector<std::string>& arguments, const std::string& workingDir) {
+    impl_->console = console;
+    return start(program, arguments, workingDir);
 }
 
 bool ChildProcess::requestStop() {
