@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "airportdb/airport.h"
-#include "core/config.h"
-#include "core/core_state.h"
 #include "app/main_loop.h"
 #include "app/run.h"
+#include "core/config.h"
+#include "core/core_state.h"
 #include "kestrel_version.h"
 #include "platform/platform.h"
 #include "support/log_capture.h"
@@ -33,9 +33,7 @@ struct Recorder {
     std::vector<int> viewLost;      // what viewLost says, one per call; 0 once used up
     int linkLost = 0;
     std::vector<std::string> titles;
-    // When not empty, one per poll: what the poll, search, placement and link say in that cycle.
-    struct Cycle { int fresh; Airport* chosen; int placed; int linkLost; };
-    std::vector<Cycle> cycles;
+    std::vector<std::tuple<int, Airport*, int, int>> cycles;  // per poll: fresh, chosen, placed, link lost
 };
 Recorder rec;
 
@@ -50,10 +48,9 @@ int fakePoll() {
     rec.events += 'P';
     if (rec.stopInPoll) core.stopRequested.set();
     if (!rec.cycles.empty()) {
-        const Recorder::Cycle c = rec.cycles.front();
+        rec.placeResults = {0};
+        std::tie(rec.pollResult, rec.searchResult, rec.placeResults[0], rec.linkLost) = rec.cycles.front();
         rec.cycles.erase(rec.cycles.begin());
-        std::tie(rec.pollResult, rec.searchResult, rec.linkLost) = std::tie(c.fresh, c.chosen, c.linkLost);
-        rec.placeResults = {c.placed};
     }
     return rec.pollResult;
 }
@@ -70,17 +67,14 @@ int fakePlace(int placement) {
 int fakeViewLost() {
     return next(rec.viewLost, 0);
 }
-int fakeLinkLost() {
-    return rec.linkLost;
-}
-void fakeSetTitle(const char* title) {
-    rec.titles.push_back(title);
-}
 void fakeSleep(uint32_t ms) {
     rec.events += 's';
     rec.sleeps.push_back(ms);
     if (rec.sleeps.size() >= rec.stopAfterSleeps) core.stopRequested.set();
 }
+
+const auto fakeLinkLost = [] { return rec.linkLost; };
+const auto fakeSetTitle = [](const char* title) { rec.titles.push_back(title); };
 
 const MainLoopSteps kFakeSteps{fakePoll,     fakeSearch,   fakePlace, fakeViewLost,
                                fakeLinkLost, fakeSetTitle, fakeSleep};
@@ -90,8 +84,7 @@ Airport airportNamed(const char* ident) {
     std::memcpy(a.ident, ident, std::strlen(ident));
     return a;
 }
-Airport recordA = airportNamed("AAAA");
-Airport recordB = airportNamed("BBBB");
+Airport recordA = airportNamed("AAAA"), recordB = airportNamed("BBBB");
 
 class MainLoopTest : public ::testing::Test {
 protected:
@@ -224,8 +217,8 @@ TEST_F(MainLoopTest, NoAirportKeepsThePreviousOne) {
 }
 
 TEST_F(MainLoopTest, ControlEventFromAnotherThreadEndsTheLoop) {
-    MainLoopSteps steps{fakePoll,     fakeSearch,   fakePlace,    fakeViewLost,
-                        fakeLinkLost, fakeSetTitle, platformSleep};
+    MainLoopSteps steps = kFakeSteps;
+    steps.sleep = platformSleep;
     rec.pollResult = 0;
     std::thread stopper([] {
         platformSleep(100);
@@ -247,20 +240,18 @@ TEST_F(MainLoopTest, AStopDuringThePollEndsTheLoopBeforeThePlacement) {
 TEST_F(MainLoopTest, TheTitleNamesTheTowerLastPlacedAndTheWaitOnlyWhenItChanges) {
     Airport hostile = airportNamed("C\x1B\x07\xC3");
     rec.cycles = {
-        {0, nullptr, 1, 1},  // the simulator is away from the start
-        {1, airportA, 1, 0},
-        {1, airportA, 1, 0},
-        {0, nullptr, 1, 1},
-        {0, nullptr, 1, 1},
+        {0, nullptr, 1, 1},   // the simulator away from the start
+        {1, airportA, 1, 0},  // placed
+        {1, airportA, 1, 0},  // the same title is not set again
+        {0, nullptr, 1, 1},   // the link lost
         {1, airportB, 0, 1},  // not placed: the title keeps the tower last placed
-        {1, airportB, 1, 0},
         {1, &hostile, 1, 0},  // a control character must not end a terminal's title sequence
     };
     pollPositions(10, rec.cycles.size());
     const std::string title = "kestrel " KESTREL_VERSION;
-    EXPECT_EQ(rec.titles, (std::vector<std::string>{title + " - waiting for the simulator", title + " - AAAA",
-                                                    title + " - AAAA - waiting for the simulator",
-                                                    title + " - BBBB", title + " - C???"}));
+    EXPECT_EQ(rec.titles,
+              (std::vector<std::string>{title + " - waiting for the simulator", title + " - AAAA",
+                                        title + " - AAAA - waiting for the simulator", title + " - C???"}));
 }
 
 }  // namespace
