@@ -38,15 +38,17 @@ constexpr const char* kUsage =
     "             kestrel places and where it comes from, tower frequencies, runways\r\n"
     "  --csv      the list as CSV with a header row\r\n"
     "  --at       the tower kestrel would choose for an aircraft at latitude LAT and\r\n"
-    "             longitude LON (degrees) tuned to MHZ, why, its text, and the nearest\r\n"
-    "             airports the search weighed\r\n"
+    "             longitude LON (decimal degrees, south and west negative) tuned to\r\n"
+    "             MHZ, why, its text, and the nearest airports the search weighed\r\n"
+    "             (--list and --at read kestrel.dat: start kestrel once, or --build)\r\n"
     "  --database use FILE instead of kestrel.dat\r\n"
     "  --fs-dir   the FS9 folder; with --list and --at a file that no longer matches its\r\n"
     "             scenery library is refused as stale\r\n"
     "Exit codes of these: 0 done, 1 no database or nothing found, 2 wrong usage.\r\n"
     "\r\n"
-    "Settings are read from kestrel.ini (section KestrelConfig) in the working folder.\r\n"
-    "Stop kestrel with Ctrl+C or by closing its console window.\r\n";
+    "kestrel reads kestrel.ini (section KestrelConfig) and writes kestrel.dat and\r\n"
+    "kestrel.log in its working folder: start it there. Stop it with Ctrl+C or by\r\n"
+    "closing its console window. README.txt beside kestrel.exe is the guide.\r\n";
 
 // The usage with the platform's line ends.
 void printUsage() {

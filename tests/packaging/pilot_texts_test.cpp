@@ -1,8 +1,10 @@
 // The pilot's README.txt and kestrel.ini quote kestrel's own lines in double quotes ("..." where a part
 // varies): each quote must still be something the program prints, built from a string literal of
-// src/ whose conversions (%s, %d, ...) stand for another literal, a number, or the quote's "...".
+// src/ whose conversions (%s, %d, ...) stand for another literal, a number, or the quote's "...". And
+// every line the pilot can see must have its quote in README.txt.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <filesystem>
@@ -11,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "logged_texts.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -80,21 +83,50 @@ struct Matcher {
     }
 };
 
+// The double-quoted passages of a file of the zip, each within one line.
+std::vector<std::string> quotesOf(const char* name) {
+    const std::string text = readFile(kSource / "packaging" / name);
+    const std::regex quoted("\"([^\"\\n]+)\"");
+    std::vector<std::string> quotes;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), quoted); it != std::sregex_iterator(); ++it)
+        quotes.push_back((*it)[1]);
+    return quotes;
+}
+
 TEST(PilotTexts, EveryQuotedLineIsOneTheProgramPrints) {
     const std::vector<std::string> literals = programLiterals();
     size_t checked = 0;
     for (const char* name : {"README.txt", "kestrel.ini"}) {
-        const std::string text = readFile(kSource / "packaging" / name);
-        const std::regex quoted("\"([^\"\\n]+)\"");
-        for (auto it = std::sregex_iterator(text.begin(), text.end(), quoted); it != std::sregex_iterator();
-             ++it) {
-            const std::string quote =
-                std::regex_replace((*it)[1].str(), std::regex("\\.\\.\\."), std::string(1, kAny));
-            EXPECT_TRUE((Matcher{literals, quote, nullptr, {}}.printedByTheProgram())) << name << ": " << (*it)[1];
+        for (const std::string& passage : quotesOf(name)) {
+            const std::string quote = std::regex_replace(passage, std::regex("\\.\\.\\."), std::string(1, kAny));
+            EXPECT_TRUE((Matcher{literals, quote, nullptr, {}}.printedByTheProgram())) << name << ": " << passage;
             ++checked;
         }
     }
     EXPECT_GT(checked, 20u);
+}
+
+// A text is quoted when one passage of the guide holds 12 consecutive characters of its longest piece
+// between conversions and line breaks (all of it, when it is shorter), so that a pilot searching the
+// guide for the line on the screen finds it. The longest piece, because short ones such as
+// ", error was: " are shared by many lines.
+TEST(PilotTexts, EveryLineAPilotCanSeeIsQuotedInTheGuide) {
+    const std::vector<std::string> quotes = quotesOf("README.txt");
+    size_t checked = 0;
+    for (const LoggedText& logged : loggedTexts(kSource / "src", 3)) {
+        std::string longest;
+        for (const std::string& run : fixedRuns(logged.text))
+            if (run.size() > longest.size()) longest = run;
+        const size_t need = std::min<size_t>(longest.size(), 12);
+        if (need == 0) continue;
+        bool quoted = false;
+        for (size_t i = 0; i + need <= longest.size() && !quoted; ++i)
+            for (const std::string& quote : quotes)
+                quoted = quoted || quote.find(longest.substr(i, need)) != std::string::npos;
+        EXPECT_TRUE(quoted) << logged.where << " (level " << logged.level << "): " << logged.text;
+        ++checked;
+    }
+    EXPECT_GT(checked, 50u);
 }
 
 }  // namespace
