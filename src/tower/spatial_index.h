@@ -9,6 +9,7 @@
 #include <cstdint>
 
 struct Airport;
+struct KdNodeBlock;
 
 struct KdNode {
     Airport* airport;  // not owned
@@ -34,6 +35,12 @@ struct SpatialIndex {
     uint32_t height = 0;                 // nodes on the longest path from the root
     KdSearchFrame* frames = nullptr;
     uint32_t frameCapacity = 0;
+    KdNodeBlock* blocks = nullptr;  // the nodes' storage, newest block first
+    // Airports queued for the tree (spatialIndexQueue), in order; they join it before anything else
+    // adds to it or searches it.
+    Airport** queue = nullptr;
+    uint32_t queued = 0;
+    uint32_t queueCapacity = 0;
 };
 
 extern SpatialIndex spatialIndex;
@@ -41,6 +48,23 @@ extern SpatialIndex spatialIndex;
 // Adds `airport` at its reference position and again with the longitude moved by 360 degrees (-360
 // when east of 0, +360 otherwise). Returns 1, or 0 when memory ran out (logged).
 int spatialIndexAdd(Airport* airport);
+
+// Adds the `count` airports of the array as spatialIndexAdd does, one after another in array order,
+// and gives the same tree node for node. Into an empty index it builds the tree in one pass: each
+// subtree takes its first point in insertion order as its root and splits the rest, in order, between
+// its two sides, which walks arrays instead of descending the tree once per point. Returns 1, or 0
+// when memory ran out for an airport (logged).
+int spatialIndexAddAll(Airport* airports, uint32_t count);
+
+// Queues `airport` to be added as spatialIndexAdd does, so that a build adds all its airports in one
+// pass at its end (spatialIndexAddQueued). Every function of the index below adds the queue first, so
+// the tree they see is the one immediate additions give. Returns 1, or what spatialIndexAdd returns
+// when the queue could not grow (the airport is then added at once).
+int spatialIndexQueue(Airport* airport);
+
+// Adds the queued airports in their order (spatialIndexAddAll) and empties the queue. Returns 1, or 0
+// when memory ran out for an airport (logged).
+int spatialIndexAddQueued();
 
 // Inserts one point (latitude, longitude) below the root; returns the root. The point is dropped
 // (logged) when memory ran out.
@@ -56,5 +80,6 @@ void kdRangeSearch(const double low[2], const double high[2]);
 void collectCandidate(Airport* airport);
 
 // Frees every node and the search frames and leaves the index empty. The program keeps its index to the
-// end; benchmarks and tests that build many use this. Iterative: a degenerate tree is too deep to recurse.
+// end; benchmarks and tests that build many use this. The nodes go block by block, never by a walk of
+// the tree, which may be too deep to recurse.
 void releaseSpatialIndex();
