@@ -63,7 +63,6 @@ uint32_t abandonBuild() {
     discardDatabaseFile();
     releaseAirportTable();
     releaseRunwayLists();
-    spatialIndexAddQueued();  // what was imported stays findable, as after a whole build
     releaseImportRecord();
     progressFinish();
     return 0;
@@ -105,9 +104,6 @@ uint32_t buildDatabase(StorePolicy policy) {
     }
     releaseAirportTable();
     releaseRunwayLists();
-    // The imported airports join the tree in one pass, once the table and the runways are freed: the
-    // build's memory peaks lower than with the tree grown alongside them.
-    spatialIndexAddQueued();
     storeDatabase(count);
     releaseImportRecord();
     progressFinish();

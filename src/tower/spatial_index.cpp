@@ -103,13 +103,11 @@ void appendCandidate(Airport* airport, double distanceNm) {
 }  // namespace
 
 KdNode* kdInsert(const double point[2], Airport* airport) {
-    if (spatialIndex.queued) spatialIndexAddQueued();
     insertPoint(point, airport);
     return spatialIndex.spatialIndexRoot;
 }
 
 int spatialIndexAdd(Airport* airport) {
-    if (spatialIndex.queued) spatialIndexAddQueued();
     double point[2] = {rawLatToDegrees(airport->apLat), rawLonToDegrees(airport->apLon)};
     if (!insertPoint(point, airport)) return 0;
     if (point[1] > 0)
@@ -120,7 +118,6 @@ int spatialIndexAdd(Airport* airport) {
 }
 
 void kdRangeSearch(const double low[2], const double high[2]) {
-    if (spatialIndex.queued) spatialIndexAddQueued();
     const SpatialIndex& s = spatialIndex;
     if (!s.spatialIndexRoot) return;
     const double aircraftPhi = degreesToRadians(simState.clat);
@@ -159,6 +156,5 @@ void releaseSpatialIndex() {
         block = next;
     }
     delete[] spatialIndex.frames;
-    delete[] spatialIndex.queue;
     spatialIndex = SpatialIndex{};
 }

@@ -36,11 +36,6 @@ struct SpatialIndex {
     KdSearchFrame* frames = nullptr;
     uint32_t frameCapacity = 0;
     KdNodeBlock* blocks = nullptr;  // the nodes' storage, newest block first
-    // Airports queued for the tree (spatialIndexQueue), in order; they join it before anything else
-    // adds to it or searches it.
-    Airport** queue = nullptr;
-    uint32_t queued = 0;
-    uint32_t queueCapacity = 0;
 };
 
 extern SpatialIndex spatialIndex;
@@ -55,16 +50,6 @@ int spatialIndexAdd(Airport* airport);
 // its two sides, which walks arrays instead of descending the tree once per point. Returns 1, or 0
 // when memory ran out for an airport (logged).
 int spatialIndexAddAll(Airport* airports, uint32_t count);
-
-// Queues `airport` to be added as spatialIndexAdd does, so that a build adds all its airports in one
-// pass at its end (spatialIndexAddQueued). Every function of the index below adds the queue first, so
-// the tree they see is the one immediate additions give. Returns 1, or what spatialIndexAdd returns
-// when the queue could not grow (the airport is then added at once).
-int spatialIndexQueue(Airport* airport);
-
-// Adds the queued airports in their order (spatialIndexAddAll) and empties the queue. Returns 1, or 0
-// when memory ran out for an airport (logged).
-int spatialIndexAddQueued();
 
 // Inserts one point (latitude, longitude) below the root; returns the root. The point is dropped
 // (logged) when memory ran out.

@@ -18,12 +18,12 @@
 
 namespace {
 
-// A point as its airport's raw position: twelve bytes to move instead of the keys' sixteen. The keys
-// are worked out again where they are compared, by the conversions an insertion uses, so every
-// comparison sees the same doubles.
+// A point in sixteen bytes: its longitude key, and its latitude as the raw value, converted again
+// where it is compared (by the conversion an insertion uses, so every comparison sees the same double).
+// The longitude is kept whole: working out a copy's shift at each comparison would branch.
 struct BuildPoint {
+    double lon;
     uint32_t rawLat;
-    uint32_t rawLon;
     uint32_t source;  // insertion position: twice the airport's array index, plus one for its copy
 };
 
@@ -31,11 +31,8 @@ double latitudeKey(const BuildPoint& p) {
     return rawLatToDegrees(p.rawLat);
 }
 
-// The reference longitude, or for the copy the longitude moved by 360 degrees as spatialIndexAdd does.
 double longitudeKey(const BuildPoint& p) {
-    const double lon = rawLonToDegrees(p.rawLon);
-    if (!(p.source & 1)) return lon;
-    return lon > 0 ? lon - 360.0 : lon + 360.0;
+    return p.lon;
 }
 
 // Moves the points after `begin` whose key on the axis is smaller than `split` (keeping their order)
@@ -111,24 +108,23 @@ private:
     uint32_t capacity_ = 0;
 };
 
-// Builds the tree of the `count` airports that airportOf(i) gives into the empty index; 0 when memory
-// ran out (the index may then hold a part of the tree, which the caller releases).
-// With `keepTrig` each airport's latitude sine and cosine are worked out once for both its nodes, in
-// a table of 16 bytes per airport; without it, once per node, for a build whose memory peaks here.
-template <class AirportOf>
-int buildTree(const AirportOf& airportOf, uint32_t count, bool keepTrig) {
+// Builds the tree of the airports into the empty index; 0 when memory ran out (the index may then hold
+// a part of the tree, which the caller releases).
+int buildTree(Airport* airports, uint32_t count) {
     const uint32_t points = 2 * count;
     std::unique_ptr<BuildPoint[]> order = allocate<BuildPoint>(points);
     std::unique_ptr<BuildPoint[]> greater = allocate<BuildPoint>(points);
-    std::unique_ptr<LatitudeTrig[]> trig = keepTrig ? allocate<LatitudeTrig>(count) : nullptr;
+    std::unique_ptr<LatitudeTrig[]> trig = allocate<LatitudeTrig>(count);
     KdNode* nodes = kdTakeNodes(points);
-    if (!order || !greater || (keepTrig && !trig) || !nodes) return 0;
+    if (!order || !greater || !trig || !nodes) return 0;
     for (uint32_t i = 0; i < count; ++i) {
         // The point and its copy as spatialIndexAdd inserts them, each airport's latitude trig once.
-        const Airport& a = airportOf(i);
-        order[2 * i] = BuildPoint{a.apLat, a.apLon, 2 * i};
-        order[2 * i + 1] = BuildPoint{a.apLat, a.apLon, 2 * i + 1};
-        if (keepTrig) trig[i] = latitudeTrig(a);
+        const Airport& a = airports[i];
+        // The copy is moved by 360 degrees as spatialIndexAdd moves it.
+        const double lon = rawLonToDegrees(a.apLon);
+        order[2 * i] = BuildPoint{lon, a.apLat, 2 * i};
+        order[2 * i + 1] = BuildPoint{lon > 0 ? lon - 360.0 : lon + 360.0, a.apLat, 2 * i + 1};
+        trig[i] = latitudeTrig(a);  // once for both nodes of the airport
     }
 
     PendingStack pending;
@@ -141,8 +137,8 @@ int buildTree(const AirportOf& airportOf, uint32_t count, bool keepTrig) {
         const uint32_t airport = root.source / 2;
         const double key[2] = {latitudeKey(root), longitudeKey(root)};
         KdNode* node = next++;
-        Airport& a = airportOf(airport);
-        const LatitudeTrig t = keepTrig ? trig[airport] : latitudeTrig(a);
+        Airport& a = airports[airport];
+        const LatitudeTrig t = trig[airport];
         kdFillNode(node, key, &a, t.sinLat, t.cosLat);
         *s.link = node;
         if (s.depth > height) height = s.depth;
@@ -162,52 +158,17 @@ int buildTree(const AirportOf& airportOf, uint32_t count, bool keepTrig) {
     return 1;
 }
 
-// Adds airportOf(0..count) in order: in one pass into an empty index, else by insertion.
-template <class AirportOf>
-int addInOrder(const AirportOf& airportOf, uint32_t count, bool keepTrig) {
+}  // namespace
+
+int spatialIndexAddAll(Airport* airports, uint32_t count) {
     if (count == 0) return 1;
     // A tree that holds points already grows by insertion; so does one whose points would overflow.
     if (!spatialIndex.spatialIndexRoot && count <= UINT32_MAX / 2) {
-        if (buildTree(airportOf, count, keepTrig)) return 1;
+        if (buildTree(airports, count)) return 1;
         releaseSpatialIndex();  // a part of the tree, or nothing: insertion says which airport is dropped
     }
     int all = 1;
     for (uint32_t i = 0; i < count; ++i)
-        all &= spatialIndexAdd(&airportOf(i));
+        all &= spatialIndexAdd(&airports[i]);
     return all;
-}
-
-}  // namespace
-
-int spatialIndexAddAll(Airport* airports, uint32_t count) {
-    if (spatialIndex.queued) spatialIndexAddQueued();
-    return addInOrder([airports](uint32_t i) -> Airport& { return airports[i]; }, count, true);
-}
-
-int spatialIndexQueue(Airport* airport) {
-    SpatialIndex& s = spatialIndex;
-    if (!airport) return 0;
-    if (s.queued == s.queueCapacity) {
-        const uint32_t capacity = s.queueCapacity ? s.queueCapacity * 2 : 1024;
-        Airport** grown = s.queueCapacity < UINT32_MAX / 4 ? new (std::nothrow) Airport*[capacity] : nullptr;
-        if (!grown) return spatialIndexAdd(airport);  // which adds the queue first, then this airport
-        for (uint32_t i = 0; i < s.queued; ++i)
-            grown[i] = s.queue[i];
-        delete[] s.queue;
-        s.queue = grown;
-        s.queueCapacity = capacity;
-    }
-    s.queue[s.queued++] = airport;
-    return 1;
-}
-
-int spatialIndexAddQueued() {
-    SpatialIndex& s = spatialIndex;
-    // Taken out first: the insertions below must not find it again.
-    std::unique_ptr<Airport*[]> queue(s.queue);
-    const uint32_t count = s.queued;
-    s.queue = nullptr;
-    s.queued = 0;
-    s.queueCapacity = 0;
-    return addInOrder([&queue](uint32_t i) -> Airport& { return *queue[i]; }, count, false);
 }
