@@ -11,7 +11,6 @@
 #include <new>
 
 #include "airportdb/airport.h"
-#include "core/log.h"
 #include "tower/conversions.h"
 #include "tower/kd_node_storage.h"
 #include "tower/spatial_index.h"
