@@ -10,10 +10,15 @@
 AirportTable airportTable;
 
 // Identifiers packed into 64-bit keys (seven bytes at most, zero-filled after the NUL), in an
-// open-addressing table kept at most half full.
+// open-addressing table kept at most half full. A slot holds its key beside its record, so a probe
+// reads one cache line.
+struct AirportIdentSlot {
+    uint64_t key;
+    Airport* airport;  // null: free
+};
+
 struct AirportIdentIndex {
-    std::vector<Airport*> slots;
-    std::vector<uint64_t> keys;
+    std::vector<AirportIdentSlot> slots;
     size_t used = 0;
 };
 
@@ -65,18 +70,18 @@ Airport* indexFind(const AirportIdentIndex& index, uint64_t key) {
     if (index.slots.empty()) return nullptr;
     const size_t mask = index.slots.size() - 1;
     for (size_t at = slotOf(key, mask);; at = (at + 1) & mask) {
-        if (!index.slots[at]) return nullptr;
-        if (index.keys[at] == key) return index.slots[at];
+        const AirportIdentSlot& slot = index.slots[at];
+        if (!slot.airport) return nullptr;
+        if (slot.key == key) return slot.airport;
     }
 }
 
 void indexPut(AirportIdentIndex& index, uint64_t key, Airport* airport) {
     const size_t mask = index.slots.size() - 1;
     size_t at = slotOf(key, mask);
-    while (index.slots[at])
+    while (index.slots[at].airport)
         at = (at + 1) & mask;
-    index.slots[at] = airport;
-    index.keys[at] = key;
+    index.slots[at] = AirportIdentSlot{key, airport};
     ++index.used;
 }
 
@@ -88,51 +93,60 @@ int indexAdd(AirportIdentIndex& index, Airport* airport) {
         AirportIdentIndex grown;
         size_t size = index.slots.empty() ? 1024 : index.slots.size() * 2;
         try {
-            grown.slots.assign(size, nullptr);
-            grown.keys.assign(size, 0);
+            grown.slots.assign(size, AirportIdentSlot{0, nullptr});
         } catch (const std::bad_alloc&) {
             return 0;
         }
-        for (size_t i = 0; i < index.slots.size(); ++i)
-            if (index.slots[i]) indexPut(grown, index.keys[i], index.slots[i]);
+        for (const AirportIdentSlot& slot : index.slots)
+            if (slot.airport) indexPut(grown, slot.key, slot.airport);
         index.slots.swap(grown.slots);
-        index.keys.swap(grown.keys);
     }
     indexPut(index, key, airport);
     return 1;
 }
 
-// strcmp order of two records' identifiers, each read no further than its seven bytes.
-bool identLess(const Airport* a, const Airport* b) {
-    for (size_t i = 0; i < sizeof a->ident; ++i) {
-        unsigned char x = static_cast<unsigned char>(a->ident[i]);
-        unsigned char y = static_cast<unsigned char>(b->ident[i]);
-        if (x != y) return x < y;
-        if (x == '\0') return false;
-    }
-    return false;
+// A record's identifier as a number in strcmp order: its seven bytes at most, the first the highest,
+// zero after the NUL. Sorting these compares no bytes through the records' pointers.
+uint64_t orderKey(const Airport* a) {
+    uint64_t key = 0;
+    const size_t length = boundedLength(a->ident, sizeof a->ident);
+    for (size_t i = 0; i < length; ++i)
+        key |= static_cast<uint64_t>(static_cast<unsigned char>(a->ident[i]))
+               << (8 * (sizeof a->ident - 1 - i));
+    return key;
 }
+
+struct PendingEntry {
+    uint64_t key;
+    uint32_t position;  // in the array
+};
 
 // Puts the appended entries in order. Among equal identifiers the later insertion comes first, as an
 // insertion before the existing record gives.
 void settle() {
     AirportTable& t = airportTable;
     if (!t.entries || t.sortedCount >= t.count) return;
-    Airport** pending = t.entries + t.sortedCount;
-    Airport** end = t.entries + t.count;
-    std::reverse(pending, end);
-    std::stable_sort(pending, end, identLess);
+    std::vector<PendingEntry> pending;
+    pending.reserve(t.count - t.sortedCount);
+    for (uint32_t i = t.sortedCount; i < t.count; ++i)
+        pending.push_back(PendingEntry{orderKey(t.entries[i]), i});
+    std::sort(pending.begin(), pending.end(), [](const PendingEntry& x, const PendingEntry& y) {
+        return x.key != y.key ? x.key < y.key : x.position > y.position;
+    });
     std::vector<Airport*> merged;
     merged.reserve(t.count);
-    Airport** sorted = t.entries;
-    while (sorted < t.entries + t.sortedCount && pending < end) {
-        if (identLess(*sorted, *pending))
-            merged.push_back(*sorted++);
+    uint32_t sorted = 0;
+    auto next = pending.begin();
+    while (sorted < t.sortedCount && next != pending.end()) {
+        // An entry already in order stays before an appended one only when its identifier is smaller.
+        if (orderKey(t.entries[sorted]) < next->key)
+            merged.push_back(t.entries[sorted++]);
         else
-            merged.push_back(*pending++);
+            merged.push_back(t.entries[(next++)->position]);
     }
-    merged.insert(merged.end(), sorted, t.entries + t.sortedCount);
-    merged.insert(merged.end(), pending, end);
+    merged.insert(merged.end(), t.entries + sorted, t.entries + t.sortedCount);
+    for (; next != pending.end(); ++next)
+        merged.push_back(t.entries[next->position]);
     std::copy(merged.begin(), merged.end(), t.entries);
     t.sortedCount = t.count;
 }

@@ -305,10 +305,10 @@ Airport* readDatabase(int againstLibrary, uint32_t& count, DatabaseFault& fault)
 }
 
 void indexAirports(Airport* records, uint32_t count) {
-    for (uint32_t i = 0; i < count; ++i) {
-        dumpAirport(&records[i], 5);
-        spatialIndexAdd(&records[i]);
-    }
+    if (currentLogLevel() >= 5)
+        for (uint32_t i = 0; i < count; ++i)
+            dumpAirport(&records[i], 5);
+    spatialIndexAddAll(records, count);
 }
 
 uint32_t loadDatabase() {

@@ -8,14 +8,6 @@
 #include "core/core_state.h"
 #include "core/log.h"
 
-double rawLonToDegrees(uint32_t raw) {
-    return static_cast<double>(raw) * kRawLonFactor - 180.0;
-}
-
-double rawLatToDegrees(uint32_t raw) {
-    return 90.0 - static_cast<double>(raw) * kRawLatFactor;
-}
-
 double millimetresToMetres(int32_t millimetres) {
     return static_cast<double>(millimetres) / 1000.0;
 }

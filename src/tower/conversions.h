@@ -17,11 +17,15 @@ constexpr uint32_t SourceLatAirport = 4;
 constexpr uint32_t SourceLonTower = 8;
 constexpr uint32_t SourceLonAirport = 16;
 
-// Raw 0 is -180 degrees, 3 * 2^28 is +180.
-double rawLonToDegrees(uint32_t raw);
+// Raw 0 is -180 degrees, 3 * 2^28 is +180. Inline: the 2-d tree's build converts at every comparison.
+inline double rawLonToDegrees(uint32_t raw) {
+    return static_cast<double>(raw) * kRawLonFactor - 180.0;
+}
 
 // Raw 0 is +90 degrees, 2^28 the equator, 2^29 is -90.
-double rawLatToDegrees(uint32_t raw);
+inline double rawLatToDegrees(uint32_t raw) {
+    return 90.0 - static_cast<double>(raw) * kRawLatFactor;
+}
 
 // Signed millimetres to metres: -3000 is 3 m below sea level.
 double millimetresToMetres(int32_t millimetres);

@@ -8,13 +8,42 @@
 #include "core/log.h"
 #include "simlink/sim_state.h"
 #include "tower/conversions.h"
+#include "tower/kd_node_storage.h"
 
 SpatialIndex spatialIndex;
 
 namespace {
 
-// Makes sure a search over a tree of `height` levels has its frames; 0 when memory ran out.
-int reserveFrames(uint32_t height) {
+constexpr uint32_t kNodesPerBlock = 4096;
+
+}  // namespace
+
+struct KdNodeBlock {
+    KdNodeBlock* next;
+    KdNode* nodes;
+    uint32_t used;
+    uint32_t capacity;
+};
+
+KdNode* kdTakeNodes(uint32_t count) {
+    KdNodeBlock* block = spatialIndex.blocks;
+    if (!block || block->capacity - block->used < count) {
+        const uint32_t capacity = count > kNodesPerBlock ? count : kNodesPerBlock;
+        block = new (std::nothrow) KdNodeBlock{spatialIndex.blocks, nullptr, 0, capacity};
+        if (!block) return nullptr;
+        block->nodes = new (std::nothrow) KdNode[capacity];
+        if (!block->nodes) {
+            delete block;
+            return nullptr;
+        }
+        spatialIndex.blocks = block;
+    }
+    KdNode* nodes = block->nodes + block->used;
+    block->used += count;
+    return nodes;
+}
+
+int kdReserveFrames(uint32_t height) {
     SpatialIndex& s = spatialIndex;
     if (height < s.frameCapacity) return 1;  // height + 1 frames at most
     uint32_t capacity = s.frameCapacity ? s.frameCapacity : 64;
@@ -29,6 +58,12 @@ int reserveFrames(uint32_t height) {
     s.frameCapacity = capacity;
     return 1;
 }
+
+void kdFillNode(KdNode* node, const double point[2], Airport* airport, double sinLat, double cosLat) {
+    *node = KdNode{airport, {point[0], point[1]}, nullptr, nullptr, sinLat, cosLat};
+}
+
+namespace {
 
 // Links a new node for the point where an iterative descent from the root ends; null when memory ran
 // out (logged), the tree then unchanged.
@@ -45,13 +80,13 @@ KdNode* insertPoint(const double point[2], Airport* airport) {
         ++depth;
     }
     KdNode* node = nullptr;
-    if (depth <= spatialIndex.height || reserveFrames(depth)) node = new (std::nothrow) KdNode;
+    if (depth <= spatialIndex.height || kdReserveFrames(depth)) node = kdTakeNodes(1);
     if (!node) {
         logMessage(0, "Out of memory: an airport could not be added to the spatial index");
         return nullptr;
     }
     const double phi = degreesToRadians(rawLatToDegrees(airport->apLat));
-    *node = KdNode{airport, {point[0], point[1]}, nullptr, nullptr, std::sin(phi), std::cos(phi)};
+    kdFillNode(node, point, airport, std::sin(phi), std::cos(phi));
     *link = node;
     if (depth > spatialIndex.height) spatialIndex.height = depth;
     return node;
@@ -114,17 +149,11 @@ void collectCandidate(Airport* airport) {
 }
 
 void releaseSpatialIndex() {
-    KdNode* pending = spatialIndex.spatialIndexRoot;
-    while (pending) {
-        KdNode* n = pending;
-        if (n->left) {
-            pending = n->left;
-            n->left = pending->right;  // rotate so every node is reached once
-            pending->right = n;
-            continue;
-        }
-        pending = n->right;
-        delete n;
+    for (KdNodeBlock* block = spatialIndex.blocks; block;) {
+        KdNodeBlock* next = block->next;
+        delete[] block->nodes;
+        delete block;
+        block = next;
     }
     delete[] spatialIndex.frames;
     spatialIndex = SpatialIndex{};

@@ -1,0 +1,173 @@
+// The one-pass build of the 2-d tree: the tree that inserting the points one after another gives, made
+// by splitting arrays instead of descending the tree once per point.
+//
+// Inserted one by one, the first point of a subtree's points (in insertion order) becomes its root, and
+// the later ones go left or right of it by the same comparison a descent makes. So a subtree is built by
+// taking its first point as the root and splitting the rest stably (insertion order kept on each side)
+// by that root's key. The work is the same number of comparisons as the insertions make, but over
+// contiguous arrays, and the nodes come out in the order a search visits them.
+#include <cmath>
+#include <memory>
+#include <new>
+
+#include "airportdb/airport.h"
+#include "tower/conversions.h"
+#include "tower/kd_node_storage.h"
+#include "tower/spatial_index.h"
+
+namespace {
+
+// A point in sixteen bytes: its longitude key, and its latitude as the raw value, converted again
+// where it is compared (by the conversion an insertion uses, so every comparison sees the same double).
+// The longitude is kept whole: working out a copy's shift at each comparison would branch.
+struct BuildPoint {
+    double lon;
+    uint32_t rawLat;
+    uint32_t source;  // insertion position: twice the airport's array index, plus one for its copy
+};
+
+double latitudeKey(const BuildPoint& p) {
+    return rawLatToDegrees(p.rawLat);
+}
+
+double longitudeKey(const BuildPoint& p) {
+    return p.lon;
+}
+
+// Moves the points after `begin` whose key on the axis is smaller than `split` (keeping their order)
+// to the front, and the others (in order) behind them; returns the end of the smaller ones.
+template <double (*key)(const BuildPoint&)>
+uint32_t splitRun(BuildPoint* order, BuildPoint* greater, uint32_t begin, uint32_t end, double split) {
+    uint32_t smaller = begin;
+    uint32_t rest = 0;
+    for (uint32_t i = begin; i < end; ++i) {
+        const BuildPoint p = order[i];
+        // The comparison an insertion's descent makes: equal keys and any NaN go right. Its outcome is
+        // a coin toss, so both places are written and only the counts follow it: no branch to mispredict.
+        // (order[smaller] is at or before the point just read.)
+        const uint32_t left = split > key(p) ? 1 : 0;
+        order[smaller] = p;
+        greater[rest] = p;
+        smaller += left;
+        rest += 1 - left;
+    }
+    for (uint32_t i = 0; i < rest; ++i)
+        order[smaller + i] = greater[i];
+    return smaller;
+}
+
+// A subtree still to be built: its points, in insertion order, and the link that is to hold its root.
+struct PendingSubtree {
+    uint32_t begin;
+    uint32_t end;
+    uint32_t depth;  // of its root, the tree's root being at 1
+    KdNode** link;
+};
+
+struct LatitudeTrig {
+    double sinLat;
+    double cosLat;
+};
+
+LatitudeTrig latitudeTrig(const Airport& a) {
+    const double phi = degreesToRadians(rawLatToDegrees(a.apLat));
+    return LatitudeTrig{std::sin(phi), std::cos(phi)};
+}
+
+template <class T>
+std::unique_ptr<T[]> allocate(size_t count) {
+    return std::unique_ptr<T[]>(new (std::nothrow) T[count]);
+}
+
+// A stack of pending subtrees that grows as needed. Pending subtrees hold disjoint, non-empty runs of
+// points, so it never holds more than the points.
+class PendingStack {
+public:
+    bool push(const PendingSubtree& subtree) {
+        if (size_ == capacity_ && !grow()) return false;
+        items_[size_++] = subtree;
+        return true;
+    }
+    bool empty() const { return size_ == 0; }
+    PendingSubtree pop() { return items_[--size_]; }
+
+private:
+    bool grow() {
+        const uint32_t capacity = capacity_ ? capacity_ * 2 : 256;
+        std::unique_ptr<PendingSubtree[]> grown = allocate<PendingSubtree>(capacity);
+        if (!grown) return false;
+        for (uint32_t i = 0; i < size_; ++i)
+            grown[i] = items_[i];
+        items_ = std::move(grown);
+        capacity_ = capacity;
+        return true;
+    }
+    std::unique_ptr<PendingSubtree[]> items_;
+    uint32_t size_ = 0;
+    uint32_t capacity_ = 0;
+};
+
+// Builds the tree of the airports into the empty index; 0 when memory ran out (the index may then hold
+// a part of the tree, which the caller releases).
+int buildTree(Airport* airports, uint32_t count) {
+    const uint32_t points = 2 * count;
+    std::unique_ptr<BuildPoint[]> order = allocate<BuildPoint>(points);
+    std::unique_ptr<BuildPoint[]> greater = allocate<BuildPoint>(points);
+    std::unique_ptr<LatitudeTrig[]> trig = allocate<LatitudeTrig>(count);
+    KdNode* nodes = kdTakeNodes(points);
+    if (!order || !greater || !trig || !nodes) return 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        // The point and its copy as spatialIndexAdd inserts them, each airport's latitude trig once.
+        const Airport& a = airports[i];
+        // The copy is moved by 360 degrees as spatialIndexAdd moves it.
+        const double lon = rawLonToDegrees(a.apLon);
+        order[2 * i] = BuildPoint{lon, a.apLat, 2 * i};
+        order[2 * i + 1] = BuildPoint{lon > 0 ? lon - 360.0 : lon + 360.0, a.apLat, 2 * i + 1};
+        trig[i] = latitudeTrig(a);  // once for both nodes of the airport
+    }
+
+    PendingStack pending;
+    if (!pending.push(PendingSubtree{0, points, 1, &spatialIndex.spatialIndexRoot})) return 0;
+    uint32_t height = 0;
+    KdNode* next = nodes;
+    while (!pending.empty()) {
+        const PendingSubtree s = pending.pop();
+        const BuildPoint root = order[s.begin];
+        const uint32_t airport = root.source / 2;
+        const double key[2] = {latitudeKey(root), longitudeKey(root)};
+        KdNode* node = next++;
+        Airport& a = airports[airport];
+        const LatitudeTrig t = trig[airport];
+        kdFillNode(node, key, &a, t.sinLat, t.cosLat);
+        *s.link = node;
+        if (s.depth > height) height = s.depth;
+
+        const uint32_t smaller =
+            (s.depth & 1) ? splitRun<latitudeKey>(order.get(), greater.get(), s.begin + 1, s.end, key[0])
+                          : splitRun<longitudeKey>(order.get(), greater.get(), s.begin + 1, s.end, key[1]);
+        // The left side waits on top, so nodes are laid out as a search visits them.
+        if (smaller < s.end && !pending.push(PendingSubtree{smaller, s.end, s.depth + 1, &node->right}))
+            return 0;
+        if (smaller > s.begin + 1 &&
+            !pending.push(PendingSubtree{s.begin + 1, smaller, s.depth + 1, &node->left}))
+            return 0;
+    }
+    if (!kdReserveFrames(height)) return 0;
+    spatialIndex.height = height;
+    return 1;
+}
+
+}  // namespace
+
+int spatialIndexAddAll(Airport* airports, uint32_t count) {
+    if (count == 0) return 1;
+    // A tree that holds points already grows by insertion; so does one whose points would overflow.
+    if (!spatialIndex.spatialIndexRoot && count <= UINT32_MAX / 2) {
+        if (buildTree(airports, count)) return 1;
+        releaseSpatialIndex();  // a part of the tree, or nothing: insertion says which airport is dropped
+    }
+    int all = 1;
+    for (uint32_t i = 0; i < count; ++i)
+        all &= spatialIndexAdd(&airports[i]);
+    return all;
+}
