@@ -11,7 +11,7 @@ namespace {
 // During a hold the file is read once, where it is read from (its VirtualStore copy or itself), and the
 // lookups answer from that copy with the system reader's rules: the system reader goes back to the file
 // at every lookup, which costs a millisecond a key under Wine, and scenery.cfg is asked thousands of
-// times in a moment. A file the system reads as Unicode (a byte order mark in front) is left to it.
+// times in a moment. A file the system reads as Unicode, or that cannot be opened, is left to it.
 struct HeldFile {
     bool held = false;
     bool ours = false;  // answered by our reader
@@ -31,15 +31,17 @@ const char* readPathOf(const char* path, char* copy, size_t size) {
     return platformReadPath(path, copy, size);
 }
 
-// A UTF-16 or UTF-8 byte order mark: the system reader converts such a file's text.
-bool startsWithByteOrderMark(const char* path) {
+// Whether our reader reads the file as the system reader does: it opens (as the system's reader opens
+// it, sharing it with a writer) and has no UTF-16 or UTF-8 byte order mark, whose text the system
+// converts.
+bool readsAsTheSystem(const char* path) {
     std::FILE* file = std::fopen(path, "rb");
     if (!file) return false;
     unsigned char head[3] = {};
     const size_t read = std::fread(head, 1, sizeof head, file);
     std::fclose(file);
-    if (read >= 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF))) return true;
-    return read == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF;
+    if (read >= 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF))) return false;
+    return !(read == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF);
 }
 
 }  // namespace
@@ -66,7 +68,7 @@ void platformProfileHold(const char* path) {
     const char* readPath = platformReadPath(path, heldFile.copy, sizeof heldFile.copy);
     heldFile.readPath = readPath == path ? heldFile.path : heldFile.copy;
     heldFile.held = true;
-    heldFile.ours = !startsWithByteOrderMark(heldFile.readPath);
+    heldFile.ours = readsAsTheSystem(heldFile.readPath);
     if (heldFile.ours) profileHold(heldFile.readPath);
 }
 
