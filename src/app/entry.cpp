@@ -9,6 +9,7 @@
 #include "core/log_file.h"
 #include "app/offline_request.h"
 #include "app/run.h"
+#include "app/startup_marks.h"
 #include "kestrel_version.h"
 #include "platform/platform.h"
 
@@ -149,6 +150,7 @@ int runCommand(int argc, char** argv) {
 }  // namespace
 
 int kestrelMain(int argc, char** argv) {
+    startupMarkEntry();
     platformInitConsole();
     // Started in a window of its own, kestrel keeps that window readable and, after a failed start, open.
     const bool ownConsole = platformOwnsConsole() != 0;

@@ -8,6 +8,7 @@
 #include "core/core_state.h"
 #include "core/log.h"
 #include "app/main_loop.h"
+#include "app/startup_marks.h"
 #include "platform/platform.h"
 #include "simlink/base_dir.h"
 #include "simlink/ipc_client.h"
@@ -64,6 +65,26 @@ int stopIsRequested() {
     return core.stopRequested.isSet() ? 1 : 0;
 }
 
+// The main loop's poll and tower placement, marking the first of each.
+bool firstPollMarked = false;
+bool firstPlaceMarked = false;
+
+int pollMarkingTheFirst() {
+    const int fresh = simPoll();
+    if (!firstPollMarked) startupMark("first poll done");
+    firstPollMarked = true;
+    return fresh;
+}
+
+int placeMarkingTheFirst(int placement) {
+    const int placed = placeTower(placement);
+    if (placed && !firstPlaceMarked) {
+        startupMark("first tower write");
+        firstPlaceMarked = true;
+    }
+    return placed;
+}
+
 }  // namespace
 
 int consoleCtrlHandler(uint32_t /*ctrlType*/) {
@@ -74,20 +95,28 @@ int consoleCtrlHandler(uint32_t /*ctrlType*/) {
 
 int runApplication() {
     core.config = configDefaults();
+    const uint32_t consoleReadyMs = startupElapsedMs();
+    firstPollMarked = firstPlaceMarked = false;
     // First of all: a Ctrl+C or a console close at any point of the start-up or the database build ends
     // the run in order (link shut, atom deleted, temporary file removed), never by the system's default.
     platformAddConsoleCtrlHandler(consoleCtrlHandler);
     ipcSetStopCheck(stopIsRequested);
     if (!openSimulatorLink()) return failStart();  // even a failed open keeps its atom back
+    const uint32_t linkOpenMs = startupElapsedMs();
 
     buildPaths();
     configLoad(core.config, core.settingsPath);
+    // Only now is the log level known.
+    startupMarkAt("console and instance lock ready", consoleReadyMs);
+    startupMarkAt("simulator link open", linkOpenMs);
+    startupMark("settings read");
 
     if (core.stopRequested.isSet()) return stop();
     if (!determineBaseDir()) {
         if (!core.stopRequested.isSet()) logMessage(0, "%s", kInitFailed);
         return failStart();
     }
+    startupMark("FS9 folder checked");
 
     if (core.stopRequested.isSet()) return stop();
     const uint32_t airports = loadOrBuildDatabase();
@@ -96,6 +125,7 @@ int runApplication() {
         if (!core.stopRequested.isSet()) logMessage(0, "%s", kInitFailed);
         return failStart();
     }
+    startupMark("airport database ready");
     // At the default level a good start would say nothing at all: this line says that it works.
     if (databaseFile.source == DatabaseSource::file)
         logMessage(3, "Ready: %u airports loaded from %s, FS9 folder %s", airports, core.databasePath, basedir);
@@ -109,7 +139,7 @@ int runApplication() {
 
     if (core.stopRequested.isSet()) return stop();
 
-    runMainLoop(MainLoopSteps{simPoll, towerSearch, placeTower, simTowerViewLost, simLinkLost,
+    runMainLoop(MainLoopSteps{pollMarkingTheFirst, towerSearch, placeMarkingTheFirst, simTowerViewLost, simLinkLost,
                               platformSetConsoleTitle, platformSleep});
     return stop();
 }

@@ -38,6 +38,7 @@ Config* configDefaults() {
 }
 
 void configLoad(Config* config, const char* settingsPath) {
+    platformProfileHold(settingsPath);  // one read of the file for all its keys
     readSetting("LogLevel", config->logLevel, settingsPath);
     readSetting("DisplayDuration", config->displayDuration, settingsPath);
     readSetting("MaxDisplayInfoAltitude", config->maxDisplayInfoAltitude, settingsPath);
@@ -55,6 +56,7 @@ void configLoad(Config* config, const char* settingsPath) {
     readSetting("SimpleFixDistance", config->simpleFixDistance, settingsPath);
     readSetting("AlwaysSetTower", config->alwaysSetTower, settingsPath);
     readSetting("ForceFsPathToUNC", config->forceFsPathToUNC, settingsPath);
+    platformProfileRelease();
 
     setLogLevel(config->logLevel);
     logMessage(4,

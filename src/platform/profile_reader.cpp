@@ -2,18 +2,20 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include "platform/platform.h"
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #endif
 
 namespace {
@@ -122,13 +124,29 @@ std::string folded(std::string_view name) {
     return key;
 }
 
+// The size and last-write time of the file at `path`; false when unknown. The Windows build keeps to
+// the system's own calls: the C++ library's file system support would bring imports that Windows XP
+// lacks.
+bool fileStamp(const char* path, uint64_t& size, uint64_t& modified) {
+#ifdef _WIN32
+    return platformFileStamp(path, &size, &modified) != 0;
+#else
+    std::error_code error;
+    size = std::filesystem::file_size(path, error);
+    if (error) return false;
+    const auto time = std::filesystem::last_write_time(path, error);
+    modified = static_cast<uint64_t>(time.time_since_epoch().count());
+    return !error;
+#endif
+}
+
 // The last file read, parsed and indexed. The scenery library is probed with thousands of lookups in
 // one file, so the file is parsed again only when its size or modification time changed (as the
 // Windows reader caches its files), and while it is held not even that is asked.
 struct ParsedProfile {
     std::string path;
-    uintmax_t size = 0;
-    std::filesystem::file_time_type modified;
+    uint64_t size = 0;
+    uint64_t modified = 0;
     std::string text;
     std::vector<ProfileSection> sections;  // views into `text`
     // Only the first section of a name counts, and within it the first key of a name.
@@ -165,10 +183,8 @@ ParsedProfile& cachedProfile() {
 const ParsedProfile* parsedProfile(const char* path) {
     ParsedProfile& cache = cachedProfile();
     if (!cache.heldPath.empty() && cache.heldPath == path) return cache.readable ? &cache : nullptr;
-    std::error_code error;
-    const uintmax_t size = std::filesystem::file_size(path, error);
-    const auto modified =
-        error ? std::filesystem::file_time_type{} : std::filesystem::last_write_time(path, error);
+    uint64_t size = 0, modified = 0;
+    const bool error = !fileStamp(path, size, modified);
     if (!error && !cache.path.empty() && cache.path == path && cache.size == size &&
         cache.modified == modified)
         return &cache;

@@ -119,6 +119,27 @@ TEST_F(RunTest, StopBeforeTheLoopClosesTheLinkAndEndsWithExitCodeZero) {
     EXPECT_EQ(ipcLink.view, nullptr);  // closed on the way out
 }
 
+// At level 5 each step of the start-up says when it was done, in the order the steps run, up to the
+// first tower write.
+TEST_F(RunTest, LevelFiveMarksEachStepOfTheStartUp) {
+    writeOneAirport(dir.path() / "FS9");
+    writeFile(dir.path() / "kestrel.ini", "[KestrelConfig]\r\nLogLevel=5\r\n");
+    server->tamper = [this](uint8_t*) {
+        if (!server->records.empty() && server->records.back().find("towerLat") != std::string::npos)
+            core.stopRequested.set();
+    };
+    installFakeServer(server.get());
+    LogCapture log(5);
+    EXPECT_EQ(runApplication(), 0);
+    size_t at = 0;
+    for (const char* step : {"console and instance lock ready", "simulator link open", "settings read",
+                             "FS9 folder checked", "airport database ready", "first poll done",
+                             "first tower write"}) {
+        at = log.text().find(std::string("Start-up: ") + step + " at ", at);
+        ASSERT_NE(at, std::string::npos) << step << " in order in " << log.text();
+    }
+}
+
 // A stop at any point of the start-up ends it as a stop: exit code 0, the link shut and its atom deleted,
 // "Main loop finished", and none of the lines of a failed start.
 TEST_F(RunTest, AStopDuringTheStartUpEndsItInOrder) {

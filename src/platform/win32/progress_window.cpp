@@ -15,6 +15,7 @@
 
 #include "kestrel_version.h"
 #include "platform/platform.h"
+#include "platform/win32/system_function.h"
 
 namespace {
 
@@ -64,7 +65,8 @@ LRESULT CALLBACK progressWindowProc(HWND window, UINT message, WPARAM wParam, LP
     switch (message) {
         case WM_CREATE: {
             BaseUnits units = dialogBaseUnits();
-            InitCommonControls();
+            // Registers the progress bar's class; only a build shows the window.
+            if (auto init = systemFunction<void(WINAPI*)()>("comctl32.dll", "InitCommonControls")) init();
             progressWindow.window.store(window);
             progressWindow.headline.store(createChild(
                 window, "Static", "... indexing airports and towers, please hold the line ...", 0, 0, units));

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/win32/system_function.h"
 
 namespace {
 
@@ -44,9 +45,16 @@ void addProgramFolder(VirtualStoreFolders& folders, const char* folder) {
     }
 }
 
+// Only a system that virtualises asks the shell for its folders.
+HRESULT shellFolderPath(int id, char* folder) {
+    using Function = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
+    static const Function function = systemFunction<Function>("shell32.dll", "SHGetFolderPathA");
+    return function ? function(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, folder) : E_NOTIMPL;
+}
+
 void addShellFolder(VirtualStoreFolders& folders, int id) {
     char folder[MAX_PATH] = {};
-    if (SUCCEEDED(SHGetFolderPathA(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, folder)))
+    if (SUCCEEDED(shellFolderPath(id, folder)))
         addProgramFolder(folders, folder);
 }
 
@@ -69,7 +77,7 @@ int platformVirtualStoreFolders(VirtualStoreFolders& folders) {
     if (length > 0 && length < sizeof native) addProgramFolder(folders, native);
 
     char local[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local))) return 0;
+    if (FAILED(shellFolderPath(CSIDL_LOCAL_APPDATA, local))) return 0;
     const int written = std::snprintf(folders.store, sizeof folders.store, "%s%sVirtualStore\\", local,
                                       local[0] != '\0' && local[std::strlen(local) - 1] == '\\' ? "" : "\\");
     if (written <= 0 || static_cast<size_t>(written) >= sizeof folders.store) return 0;
