@@ -33,3 +33,30 @@ bench_data_world() {
         "written in $(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.2f", b - a }') s"
     echo "tower-search input: ${data#"$here"/}/airports.csv, $(($(wc -l <"$data/airports.csv") - 1)) airports"
 }
+
+# bench_data_cold DATA BIN FILLER OTHER
+#   writes two identical copies, DATA/cold/a and DATA/cold/b, of the world library's airports
+#   (DATA/world.csv) with FILLER bytes of other airport subrecords per runway and OTHER bytes per airport
+#   of sections of other types around the airport section, as real files are mostly not airports. A cold
+#   run drops the page cache once and reads one copy with cat and the other with the import. Kept when
+#   both are there with the same settings.
+bench_data_cold() {
+    local data=$1 bin=$2 filler=$3 other=$4
+    local settings="filler=$filler other=$other"
+    if [ -f "$data/cold/settings" ] && [ "$(cat "$data/cold/settings")" = "$settings" ]; then
+        return 0
+    fi
+    if [ ! -f "$data/world.csv" ]; then
+        echo "no $data/world.csv: run scripts/bench data first"
+        return 1
+    fi
+    rm -rf "$data/cold"
+    local copy
+    for copy in a b; do
+        "$bin/kestrel-scenery" --quiet --filler-bytes "$filler" --other-section-bytes "$other" \
+            "$data/world.csv" "$data/cold/$copy"
+    done
+    printf '%s\n' "$settings" >"$data/cold/settings"
+    echo "cold library: two copies of $(du -sh "$data/cold/a" | cut -f1)," \
+        "$(find "$data/cold/a" -name '*.bgl' | wc -l) BGL files each"
+}

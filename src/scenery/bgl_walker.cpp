@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "scenery/airport_decoder.h"
 #include "scenery/bgl_bytes.h"
+#include "scenery/bgl_prefetch.h"
 #include "scenery/file_stamp.h"
 #include "scenery/import_record.h"
 #include "scenery/mapped_file.h"
@@ -15,8 +16,8 @@
 
 namespace {
 
-constexpr uint32_t kSectionEntrySize = 20;
-constexpr uint32_t kSubsectionEntrySize = 16;
+constexpr uint32_t kSectionEntrySize = kBglSectionEntrySize;
+constexpr uint32_t kSubsectionEntrySize = kBglSubsectionEntrySize;
 
 // Layer index (scenery.dat) fields.
 constexpr size_t kIndexEntryCountAt = 32;
@@ -195,8 +196,8 @@ uint32_t parseBglFile(ByteView view, const char* path) {
 }
 
 int visitAirportFiles(ByteView index, uint32_t entryCount, const char* indexPath, int report,
-                      AirportFileVisitor visit, void* context) {
-    for (uint32_t e = 0; e < entryCount; ++e) {
+                      AirportFileVisitor visit, void* context, uint32_t firstEntry) {
+    for (uint32_t e = firstEntry; e < entryCount; ++e) {
         uint32_t entryOffset = 0;
         if (!readU32At(index, kIndexOffsetTableAt + 4 * static_cast<uint64_t>(e), entryOffset)) {
             // Every later slot lies further on.
@@ -251,6 +252,42 @@ int visitAirportFiles(ByteView index, uint32_t entryCount, const char* indexPath
 
 namespace {
 
+// The import of one layer's files, a file ahead: while one file is walked, the next is already mapped
+// and the parts of it the walk will read are on their way from disk.
+struct LayerImport {
+    ByteView index;
+    uint32_t entryCount = 0;
+    const char* indexPath = nullptr;
+    uint32_t added = 0;
+    MappedFile next;  // entry `nextEntry`, mapped ahead of its turn, or empty
+    uint32_t nextEntry = 0;
+    FileStamp nextStamp;  // taken before it was mapped
+};
+
+struct NextFile {
+    uint32_t entry = 0;
+    char path[kPathBufferSize] = {};
+};
+
+int takeNextFile(void* context, uint32_t entry, const char* path) {
+    if (!path) return 1;  // left to its turn
+    NextFile& next = *static_cast<NextFile*>(context);
+    next.entry = entry;
+    std::memcpy(next.path, path, std::strlen(path) + 1);
+    return 0;
+}
+
+// Maps the airport file after `entry` quietly, if any: one that fails is reported at its turn.
+void mapNextFile(LayerImport& layer, uint32_t entry) {
+    NextFile next;
+    if (visitAirportFiles(layer.index, layer.entryCount, layer.indexPath, 0, takeNextFile, &next, entry + 1))
+        return;
+    layer.nextStamp = fileStampOf(next.path);
+    if (!mapFileQuietly(next.path, layer.next, ViewAccess::parts)) return;
+    layer.nextEntry = next.entry;
+    prefetchAirportParts(mappedBytes(layer.next));
+}
+
 // Imports one airport file: its stamp first (a file changed while it is read then differs from its
 // stamp at the next start), then its records. A file that is there but cannot be read is noted: a build
 // without it is not complete. One that is not there, or is empty, is how the library is.
@@ -259,14 +296,29 @@ int importAirportFile(void* context, uint32_t entry, const char* path) {
     if (core.stopRequested.isSet()) return 0;
     progressAddFiles(1);
     if (!path) return 1;
-    recordAirportFile(entry, fileStampOf(path));
+    LayerImport& layer = *static_cast<LayerImport*>(context);
     MappedFile bgl;
-    MapFault fault = MapFault::none;
-    if (!mapFile(path, bgl, &fault)) {
-        if (fault == MapFault::unreadable) recordUnreadFile(path);
-        return 1;
+    FileStamp stamp;
+    if (layer.next.view && layer.nextEntry == entry) {
+        bgl = layer.next;
+        stamp = layer.nextStamp;
+        layer.next = MappedFile{};
+    } else {
+        unmapFile(layer.next);
+        stamp = fileStampOf(path);
     }
-    *static_cast<uint32_t*>(context) += parseBglFile(mappedBytes(bgl), path);
+    recordAirportFile(entry, stamp);
+    if (!bgl.view) {
+        MapFault fault = MapFault::none;
+        if (!mapFile(path, bgl, &fault, ViewAccess::parts)) {
+            if (fault == MapFault::unreadable) recordUnreadFile(path);
+            mapNextFile(layer, entry);
+            return 1;
+        }
+        prefetchAirportParts(mappedBytes(bgl));
+    }
+    mapNextFile(layer, entry);
+    layer.added += parseBglFile(mappedBytes(bgl), path);
     unmapFile(bgl);
     return 1;
 }
@@ -274,9 +326,13 @@ int importAirportFile(void* context, uint32_t entry, const char* path) {
 }  // namespace
 
 uint32_t importIndexedFiles(ByteView index, uint32_t entryCount, const char* indexPath) {
-    uint32_t added = 0;
-    visitAirportFiles(index, entryCount, indexPath, 1, importAirportFile, &added);
-    return added;
+    LayerImport layer;
+    layer.index = index;
+    layer.entryCount = entryCount;
+    layer.indexPath = indexPath;
+    visitAirportFiles(index, entryCount, indexPath, 1, importAirportFile, &layer);
+    unmapFile(layer.next);  // left by a stop
+    return layer.added;
 }
 
 int readLayerIndexHeader(ByteView index, uint32_t& entryCount, int& holdsAirports) {

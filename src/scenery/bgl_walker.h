@@ -15,6 +15,8 @@
 constexpr uint32_t kBglMagic = 0x19920201;
 constexpr uint32_t kBglHeaderSize = 56;
 constexpr uint32_t kBglAirportSectionType = 3;
+constexpr uint32_t kBglSectionEntrySize = 20;     // the header's section table: one per section
+constexpr uint32_t kBglSubsectionEntrySize = 16;  // a section's subsection table: one per subsection
 
 // Walks one mapped BGL file; `path` serves the log lines and the decoder. Returns the number of
 // airports the file added to the airport table.
@@ -32,10 +34,10 @@ uint32_t importIndexedFiles(ByteView index, uint32_t entryCount, const char* ind
 using AirportFileVisitor = int (*)(void* context, uint32_t entry, const char* path);
 
 // The walk over a mapped layer index's entries that the import makes, for anyone who needs the same
-// files: `visit` for each airport file, with the import's level-2 and level-5 lines when `report` is
-// set and silently otherwise. Returns 0 when `visit` ended the walk, else 1.
+// files: `visit` for each airport file from entry `firstEntry` on, with the import's level-2 and level-5
+// lines when `report` is set and silently otherwise. Returns 0 when `visit` ended the walk, else 1.
 int visitAirportFiles(ByteView index, uint32_t entryCount, const char* indexPath, int report,
-                      AirportFileVisitor visit, void* context);
+                      AirportFileVisitor visit, void* context, uint32_t firstEntry = 0);
 
 // The header of a mapped layer index: its entry count, and whether its layer flag says it holds
 // airports (else none of its entries is looked at). 0 when the index is too short for them.

@@ -30,7 +30,17 @@ enum class MapFault {
 // Opens the existing file at `path` for reading, maps all of it read-only and fills `mapped`. Returns 1
 // with all fields set; on failure logs the failing step, releases what it acquired, leaves `mapped`
 // empty, stores why in `fault` (when given) and returns 0 (the caller must then not call unmapFile).
-int mapFile(const char* path, MappedFile& mapped, MapFault* fault = nullptr);
+// `access` says whether all of it will be read, or only the parts asked for with prefetchMapped.
+int mapFile(const char* path, MappedFile& mapped, MapFault* fault = nullptr,
+            ViewAccess access = ViewAccess::whole);
+
+// The same without a line, for mapping a file ahead of its turn: a failure is left for mapFile to
+// report when the file's turn comes.
+int mapFileQuietly(const char* path, MappedFile& mapped, ViewAccess access);
+
+// Starts reading `size` bytes at `offset` of mapped bytes in ahead of use, as far as they lie inside
+// them: offsets and sizes straight from a file are safe.
+void prefetchMapped(ByteView bytes, uint64_t offset, uint64_t size);
 
 // Releases whatever `mapped` holds and leaves it empty.
 void unmapFile(MappedFile& mapped);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "scenery/mapped_file.h"
@@ -91,6 +92,43 @@ TEST(MappedFile, FailureLevels) {
         EXPECT_EQ(mapFile(dir.file("empty.bgl").c_str(), mapped), 0);
         EXPECT_EQ(log.text(), "");
     }
+}
+
+TEST(MappedFile, PrefetchKeepsToTheMappedBytes) {
+    TempDir dir;
+    const std::string bytes(3 * 4096 + 17, 'b');
+    writeFile(dir.file("a.bgl"), bytes);
+    for (ViewAccess access : {ViewAccess::whole, ViewAccess::parts}) {
+        MappedFile mapped;
+        ASSERT_EQ(mapFile(dir.file("a.bgl").c_str(), mapped, nullptr, access), 1);
+        const ByteView view = mappedBytes(mapped);
+        // Offsets and sizes as a hostile file gives them: past the end, overflowing, empty.
+        const struct {
+            uint64_t offset, size;
+        } ranges[] = {{0, bytes.size()}, {4095, 2},           {bytes.size() - 1, 1000000},
+                      {bytes.size(), 1}, {UINT64_MAX - 1, 4}, {100, UINT64_MAX},
+                      {0, 0}};
+        for (const auto& range : ranges) prefetchMapped(view, range.offset, range.size);
+        prefetchMapped(ByteView{}, 0, 100);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(mapped.view), mapped.length), bytes);
+        unmapFile(mapped);
+    }
+}
+
+TEST(MappedFile, QuietMappingLogsNothing) {
+    TempDir dir;
+    writeFile(dir.file("empty.bgl"), "");
+    writeFile(dir.file("a.bgl"), "abc");
+    LogCapture log(5);
+    MappedFile mapped;
+    for (const char* name : {"missing.bgl", "empty.bgl"}) {
+        EXPECT_EQ(mapFileQuietly(dir.file(name).c_str(), mapped, ViewAccess::parts), 0) << name;
+        EXPECT_EQ(mapped.view, nullptr);
+    }
+    ASSERT_EQ(mapFileQuietly(dir.file("a.bgl").c_str(), mapped, ViewAccess::parts), 1);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(mapped.view), mapped.length), "abc");
+    unmapFile(mapped);
+    EXPECT_EQ(log.text(), "");
 }
 
 }  // namespace

@@ -181,6 +181,42 @@ bool lineError(std::string& error, size_t line, const std::string& what) {
     return false;
 }
 
+// Sections of kinds the reader skips. Without a byte count: one navigation-aid-like section with a
+// small record per airport. With one: `bytesPerAirport` per airport, as real files are mostly other
+// things than airports, spread over an object section before the airport section and a navigation-aid
+// and a terrain-like section after it, so the airports lie between bytes the reader never needs.
+void addOtherSections(BglFileDef& file, size_t bytesPerAirport) {
+    if (bytesPerAirport == 0) {
+        BglSection section;
+        section.type = 0x13;
+        section.subsections.emplace_back();
+        for (size_t i = 0; i < file.airports.size(); ++i)
+            section.subsections.back().records.push_back(opaqueSubrecord(0x0013, 34, static_cast<uint32_t>(i)));
+        file.otherSections.push_back(std::move(section));
+        return;
+    }
+    constexpr uint16_t kTypes[] = {0x25, 0x13, 0x65};
+    constexpr size_t kSections = sizeof kTypes / sizeof kTypes[0];
+    constexpr size_t kRecordBytes = 4000;
+    const size_t total = bytesPerAirport * file.airports.size();
+    uint32_t seed = 0;
+    for (size_t s = 0; s < kSections; ++s) {
+        size_t left = total / kSections + (s < total % kSections ? 1 : 0);
+        BglSection section;
+        section.type = kTypes[s];
+        section.subsections.emplace_back();
+        while (left > 0) {
+            // A record is at least its header; the last one of a section may round the section up.
+            const size_t bytes = std::max(std::min(left, kRecordBytes), static_cast<size_t>(kRecordHeaderSize));
+            section.subsections.back().records.push_back(
+                opaqueSubrecord(kTypes[s], bytes - kRecordHeaderSize, seed++));
+            left -= std::min(left, bytes);
+        }
+        file.otherSections.push_back(std::move(section));
+    }
+    file.otherSectionsBefore = 1;
+}
+
 }  // namespace
 
 bool parseAirportCsv(const std::string& text, const CsvOptions& options, LibraryDef& library,
@@ -289,19 +325,9 @@ bool parseAirportCsv(const std::string& text, const CsvOptions& options, Library
     }
     if (!headerSeen) return lineError(error, lineNumber, "no header line");
 
-    if (options.otherSections) {
-        // A navigation-aid-like section per file: records of another kind in a section the reader skips.
+    if (options.otherSections || options.otherSectionBytesPerAirport > 0)
         for (AreaDef& area : library.areas)
-            for (BglFileDef& file : area.files) {
-                BglSection section;
-                section.type = 0x13;
-                section.subsections.emplace_back();
-                for (size_t i = 0; i < file.airports.size(); ++i)
-                    section.subsections.back().records.push_back(
-                        opaqueSubrecord(0x0013, 34, static_cast<uint32_t>(i)));
-                file.otherSections.push_back(std::move(section));
-            }
-    }
+            for (BglFileDef& file : area.files) addOtherSections(file, options.otherSectionBytesPerAirport);
     return true;
 }
 

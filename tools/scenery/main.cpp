@@ -27,6 +27,8 @@ void usage(std::FILE* out) {
         "Options:\n"
         "  --filler-bytes N   add N bytes per runway (at least one) of other airport subrecords\n"
         "  --other-sections   add a section of another type to every BGL file\n"
+        "  --other-section-bytes N\n"
+        "                     add sections of other types, N bytes per airport, around the airports\n"
         "  --absolute-names   name the BGL files in scenery.dat by absolute path\n"
         "  --quiet            print nothing on success\n",
         out);
@@ -62,14 +64,16 @@ int main(int argc, char** argv) {
         if (arg == "--help" || arg == "-h") {
             usage(stdout);
             return 0;
-        } else if (arg == "--filler-bytes" && i + 1 < argc) {
+        } else if ((arg == "--filler-bytes" || arg == "--other-section-bytes") && i + 1 < argc) {
+            size_t& target =
+                arg == "--filler-bytes" ? options.fillerBytesPerRunway : options.otherSectionBytesPerAirport;
             char* end = nullptr;
             unsigned long long value = std::strtoull(argv[++i], &end, 10);
             if (*end != '\0' || value > (1u << 20)) {
-                std::fprintf(stderr, "kestrel-scenery: --filler-bytes takes a number up to 1048576\n");
+                std::fprintf(stderr, "kestrel-scenery: %s takes a number up to 1048576\n", arg.c_str());
                 return 2;
             }
-            options.fillerBytesPerRunway = static_cast<size_t>(value);
+            target = static_cast<size_t>(value);
         } else if (arg == "--other-sections") {
             options.otherSections = true;
         } else if (arg == "--absolute-names") {

@@ -156,7 +156,10 @@ BglFile bglFileFor(const BglFileDef& file) {
         }
         bgl.sections.push_back(std::move(section));
     }
-    bgl.sections.insert(bgl.sections.end(), file.otherSections.begin(), file.otherSections.end());
+    const auto before = file.otherSections.begin() +
+                        static_cast<std::ptrdiff_t>(std::min(file.otherSectionsBefore, file.otherSections.size()));
+    bgl.sections.insert(bgl.sections.begin(), file.otherSections.begin(), before);
+    bgl.sections.insert(bgl.sections.end(), before, file.otherSections.end());
     return bgl;
 }
 

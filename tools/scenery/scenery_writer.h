@@ -74,7 +74,8 @@ struct BglFileDef {
     std::vector<AirportDef> airports;
     bool holdsAirports = true;              // the file's flag in scenery.dat
     size_t airportsPerSubsection = 0;       // 0: one subsection per 10-degree cell, in order of appearance
-    std::vector<BglSection> otherSections;  // written after the airport section
+    std::vector<BglSection> otherSections;  // written after the airport section, but for the first
+    size_t otherSectionsBefore = 0;         // this many, written before it
     std::optional<Bytes> rawBytes;          // written instead of anything built from the airports
     bool listed = true;                     // named in scenery.dat
     bool written = true;                    // present on disk
@@ -132,6 +133,7 @@ bool writeSceneryLibrary(const std::filesystem::path& simFolder, const LibraryDe
 struct CsvOptions {
     size_t fillerBytesPerRunway = 0;  // AirportDef::fillerBytes = this * max(1, runways)
     bool otherSections = false;       // add a section of another type to every file
+    size_t otherSectionBytesPerAirport = 0;  // instead: sections of other types, this many bytes per airport
     bool absoluteNames = false;
 };
 

@@ -447,6 +447,27 @@ TEST(AirportCsv, ErrorsNameTheLine) {
     EXPECT_EQ(error, "line 0: no header line");
 }
 
+TEST(AirportCsv, OtherSectionBytesLieAroundTheAirports) {
+    LibraryDef library;
+    std::string error;
+    CsvOptions options;
+    options.otherSectionBytesPerAirport = 10001;
+    ASSERT_TRUE(parseAirportCsv(std::string(kHeader) + "A,1,F,K1,N,1,2,3,,,,,,\nA,1,F,K2,N,1,2,3,,,,,,\n",
+                                options, library, error))
+        << error;
+    const BglFile bgl = bglFileFor(library.areas[0].files[0]);
+    std::vector<uint32_t> types;
+    size_t otherBytes = 0;
+    for (const BglSection& section : bgl.sections) {
+        types.push_back(section.type);
+        if (section.type != kSectionAirport)
+            for (const BglSubsection& sub : section.subsections)
+                for (const Record& record : sub.records) otherBytes += encodeRecord(record).size();
+    }
+    EXPECT_EQ(types, (std::vector<uint32_t>{0x25, kSectionAirport, 0x13, 0x65}));
+    EXPECT_EQ(otherBytes, 20002u);
+}
+
 TEST(SceneryTool, WritesALibraryFromACsvFile) {
     TempDir dir;
     writeFile(dir.path() / "airports.csv",
