@@ -210,6 +210,13 @@ bool parseRecords(const uint8_t* block, size_t size, std::vector<Record>& record
 
 }  // namespace
 
+size_t requestSize(const uint8_t* block, size_t size) {
+    std::vector<Record> records;
+    std::string error;
+    if (!parseRecords(block, size, records, error)) return 0;
+    return (records.empty() ? 0 : records.back().data + records.back().size) + 4;
+}
+
 bool writesTowerPosition(uint8_t* block, size_t size) {
     std::vector<Record> records;
     std::string error;

@@ -59,6 +59,10 @@ BlockResult processBlock(uint8_t* block, size_t size, OffsetMemory& memory);
 // Fills the block with pseudo-random bytes that depend only on `seed`.
 void fillWithGarbage(uint8_t* block, size_t size, uint64_t seed);
 
+// The bytes of a well-formed request at the start of the block: its records and the end marker (or the
+// identifier that ends the walk); 0 when the block is malformed.
+size_t requestSize(const uint8_t* block, size_t size);
+
 // True when the block is well formed and writes the tower view's position (0x0D50, 0x0D58 or 0x0D60).
 bool writesTowerPosition(uint8_t* block, size_t size);
 

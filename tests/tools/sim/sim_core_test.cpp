@@ -116,6 +116,27 @@ TEST(ProcessBlock, MalformedBlocksAreRefusedUntouched) {
     }
 }
 
+TEST(RequestSize, EndsBehindTheEndMarkerOrIsZeroWhenMalformed) {
+    BlockBuilder empty, reads, mixed, unknown, overrun;
+    reads.read(0x560, 8).read(0x568, 8).word(0);
+    mixed.write(0x200, {1, 2, 3}).read(0x3122, 1).word(0);
+    unknown.read(0x560, 8).word(9).read(0x568, 8).word(0);
+    overrun.read(0x560, 0x8000);
+    const struct {
+        const char* name;
+        const BlockBuilder& block;
+        size_t size;
+    } cases[] = {
+        {"nothing queued", empty, 4},
+        {"reads", reads, 2 * (16 + 8) + 4},
+        {"a write and a read", mixed, 12 + 3 + 16 + 1 + 4},
+        {"an unknown identifier ends it", unknown, 16 + 8 + 4},
+        {"a record past the block", overrun, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(sim::requestSize(c.block.bytes.data(), c.block.bytes.size()), c.size) << c.name;
+}
+
 TEST(ProcessBlock, VersionWordsStayAsServed) {
     sim::OffsetMemory memory;
     sim::seedMemory(memory, sim::Seed{});
