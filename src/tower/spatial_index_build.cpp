@@ -11,6 +11,7 @@
 #include <new>
 
 #include "airportdb/airport.h"
+#include "platform/platform.h"
 #include "tower/conversions.h"
 #include "tower/kd_node_storage.h"
 #include "tower/spatial_index.h"
@@ -79,6 +80,31 @@ std::unique_ptr<T[]> allocate(size_t count) {
     return std::unique_ptr<T[]>(new (std::nothrow) T[count]);
 }
 
+// The build's work arrays in one block of bulk memory, every byte of which the build writes: the points
+// in insertion order, the room a split moves a run's greater points to, each airport's latitude trig.
+class BuildArrays {
+public:
+    BuildArrays(uint32_t points, uint32_t airports)
+        : points_(points),
+          size_(sizeof(BuildPoint) * 2 * size_t{points} + sizeof(LatitudeTrig) * size_t{airports}),
+          block_(platformAllocateBulk(size_)) {}
+    ~BuildArrays() { platformReleaseBulk(block_, size_); }
+    BuildArrays(const BuildArrays&) = delete;
+    BuildArrays& operator=(const BuildArrays&) = delete;
+
+    // Null when memory ran out.
+    BuildPoint* order() const { return static_cast<BuildPoint*>(block_); }
+    BuildPoint* greater() const { return block_ ? order() + points_ : nullptr; }
+    LatitudeTrig* trig() const { return block_ ? reinterpret_cast<LatitudeTrig*>(greater() + points_) : nullptr; }
+
+private:
+    uint32_t points_;
+    size_t size_;
+    void* block_;
+};
+
+static_assert(alignof(LatitudeTrig) <= alignof(BuildPoint), "the trig follows the points in one block");
+
 // A stack of pending subtrees that grows as needed. Pending subtrees hold disjoint, non-empty runs of
 // points, so it never holds more than the points.
 class PendingStack {
@@ -111,11 +137,12 @@ private:
 // a part of the tree, which the caller releases).
 int buildTree(Airport* airports, uint32_t count) {
     const uint32_t points = 2 * count;
-    std::unique_ptr<BuildPoint[]> order = allocate<BuildPoint>(points);
-    std::unique_ptr<BuildPoint[]> greater = allocate<BuildPoint>(points);
-    std::unique_ptr<LatitudeTrig[]> trig = allocate<LatitudeTrig>(count);
+    const BuildArrays arrays(points, count);
+    BuildPoint* const order = arrays.order();
+    BuildPoint* const greater = arrays.greater();
+    LatitudeTrig* const trig = arrays.trig();
     KdNode* nodes = kdTakeNodes(points);
-    if (!order || !greater || !trig || !nodes) return 0;
+    if (!order || !nodes) return 0;
     for (uint32_t i = 0; i < count; ++i) {
         // The point and its copy as spatialIndexAdd inserts them, each airport's latitude trig once.
         const Airport& a = airports[i];
@@ -143,8 +170,8 @@ int buildTree(Airport* airports, uint32_t count) {
         if (s.depth > height) height = s.depth;
 
         const uint32_t smaller =
-            (s.depth & 1) ? splitRun<latitudeKey>(order.get(), greater.get(), s.begin + 1, s.end, key[0])
-                          : splitRun<longitudeKey>(order.get(), greater.get(), s.begin + 1, s.end, key[1]);
+            (s.depth & 1) ? splitRun<latitudeKey>(order, greater, s.begin + 1, s.end, key[0])
+                          : splitRun<longitudeKey>(order, greater, s.begin + 1, s.end, key[1]);
         // The left side waits on top, so nodes are laid out as a search visits them.
         if (smaller < s.end && !pending.push(PendingSubtree{smaller, s.end, s.depth + 1, &node->right}))
             return 0;
