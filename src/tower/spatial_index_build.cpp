@@ -35,32 +35,48 @@ double longitudeKey(const BuildPoint& p) {
     return p.lon;
 }
 
-// Moves the points after `begin` whose key on the axis is smaller than `split` (keeping their order)
-// to the front, and the others (in order) behind them; returns the end of the smaller ones.
+// A run of points in one of the build's two arrays, held forward (insertion order from `begin` on) or
+// backward (insertion order from `end - 1` down).
+struct Run {
+    BuildPoint* points;  // the array
+    uint32_t begin;
+    uint32_t end;
+    bool backward;
+};
+
+BuildPoint firstPoint(const Run& run) {
+    return run.points[run.backward ? run.end - 1 : run.begin];
+}
+
+// Splits the run's points after its first, in insertion order, into the other array at the same place:
+// those whose key on the axis is smaller than `split` forward from `begin`, the others backward from
+// `end - 2`. Either side keeps insertion order and nothing is copied back. Returns the end of the
+// smaller ones (the greater ones end at `end - 1`).
 template <double (*key)(const BuildPoint&)>
-uint32_t splitRun(BuildPoint* order, BuildPoint* greater, uint32_t begin, uint32_t end, double split) {
-    uint32_t smaller = begin;
-    uint32_t rest = 0;
-    for (uint32_t i = begin; i < end; ++i) {
-        const BuildPoint p = order[i];
+uint32_t splitRun(const Run& run, BuildPoint* into, double split) {
+    const uint32_t rest = run.end - run.begin - 1;
+    const BuildPoint* from = run.backward ? run.points + run.end - 2 : run.points + run.begin + 1;
+    const ptrdiff_t step = run.backward ? -1 : 1;
+    BuildPoint* smaller = into + run.begin;
+    BuildPoint* greater = into + run.end - 2;
+    for (uint32_t i = 0; i < rest; ++i, from += step) {
+        const BuildPoint p = *from;
         // The comparison an insertion's descent makes: equal keys and any NaN go right. Its outcome is
-        // a coin toss, so both places are written and only the counts follow it: no branch to mispredict.
-        // (order[smaller] is at or before the point just read.)
-        const uint32_t left = split > key(p) ? 1 : 0;
-        order[smaller] = p;
-        greater[rest] = p;
+        // a coin toss, so both places are written and only the pointers follow it: no branch to
+        // mispredict. (The two never cross: they close in by one per point, the last point meeting
+        // them on one place.)
+        const bool left = split > key(p);
+        *smaller = p;
+        *greater = p;
         smaller += left;
-        rest += 1 - left;
+        greater -= !left;
     }
-    for (uint32_t i = 0; i < rest; ++i)
-        order[smaller + i] = greater[i];
-    return smaller;
+    return static_cast<uint32_t>(smaller - into);
 }
 
 // A subtree still to be built: its points, in insertion order, and the link that is to hold its root.
 struct PendingSubtree {
-    uint32_t begin;
-    uint32_t end;
+    Run run;
     uint32_t depth;  // of its root, the tree's root being at 1
     KdNode** link;
 };
@@ -80,8 +96,8 @@ std::unique_ptr<T[]> allocate(size_t count) {
     return std::unique_ptr<T[]>(new (std::nothrow) T[count]);
 }
 
-// The build's work arrays in one block of bulk memory, every byte of which the build writes: the points
-// in insertion order, the room a split moves a run's greater points to, each airport's latitude trig.
+// The build's work arrays in one block of bulk memory, every byte of which the build writes: two arrays
+// of points, which the splits alternate between, and each airport's latitude trig.
 class BuildArrays {
 public:
     BuildArrays(uint32_t points, uint32_t airports)
@@ -154,12 +170,13 @@ int buildTree(Airport* airports, uint32_t count) {
     }
 
     PendingStack pending;
-    if (!pending.push(PendingSubtree{0, points, 1, &spatialIndex.spatialIndexRoot})) return 0;
+    if (!pending.push(PendingSubtree{Run{order, 0, points, false}, 1, &spatialIndex.spatialIndexRoot})) return 0;
     uint32_t height = 0;
     KdNode* next = nodes;
     while (!pending.empty()) {
         const PendingSubtree s = pending.pop();
-        const BuildPoint root = order[s.begin];
+        const Run& run = s.run;
+        const BuildPoint root = firstPoint(run);
         const uint32_t airport = root.source / 2;
         const double key[2] = {latitudeKey(root), longitudeKey(root)};
         KdNode* node = next++;
@@ -169,14 +186,16 @@ int buildTree(Airport* airports, uint32_t count) {
         *s.link = node;
         if (s.depth > height) height = s.depth;
 
-        const uint32_t smaller =
-            (s.depth & 1) ? splitRun<latitudeKey>(order, greater, s.begin + 1, s.end, key[0])
-                          : splitRun<longitudeKey>(order, greater, s.begin + 1, s.end, key[1]);
+        BuildPoint* const into = run.points == order ? greater : order;
+        const uint32_t smaller = (s.depth & 1) ? splitRun<latitudeKey>(run, into, key[0])
+                                               : splitRun<longitudeKey>(run, into, key[1]);
         // The left side waits on top, so nodes are laid out as a search visits them.
-        if (smaller < s.end && !pending.push(PendingSubtree{smaller, s.end, s.depth + 1, &node->right}))
+        const uint32_t greaterEnd = run.end - 1;
+        if (smaller < greaterEnd &&
+            !pending.push(PendingSubtree{Run{into, smaller, greaterEnd, true}, s.depth + 1, &node->right}))
             return 0;
-        if (smaller > s.begin + 1 &&
-            !pending.push(PendingSubtree{s.begin + 1, smaller, s.depth + 1, &node->left}))
+        if (smaller > run.begin &&
+            !pending.push(PendingSubtree{Run{into, run.begin, smaller, false}, s.depth + 1, &node->left}))
             return 0;
     }
     if (!kdReserveFrames(height)) return 0;
