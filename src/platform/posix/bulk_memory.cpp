@@ -56,10 +56,14 @@ void* platformAllocateBulk(size_t size) {
     if (aligned + length < start + length + kLargePage)
         ::munmap(reinterpret_cast<void*>(aligned + length), start + kLargePage - aligned);
     void* block = reinterpret_cast<void*>(aligned);
-    // Both are advice: a system without transparent large pages, or an older kernel, leaves ordinary
-    // pages that fault in one by one as they are written.
+    // Advice: a system without transparent large pages leaves ordinary pages.
     ::madvise(block, length, MADV_HUGEPAGE);
-    ::madvise(block, length, MADV_POPULATE_WRITE);
+    if (::madvise(block, length, MADV_POPULATE_WRITE) != 0) {
+        // A kernel before 5.14: one write per small page faults in whatever backs it.
+        volatile char* bytes = static_cast<char*>(block);
+        for (size_t at = 0; at < length; at += kPage)
+            bytes[at] = 0;
+    }
     return block;
 #endif
 }
