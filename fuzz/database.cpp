@@ -56,7 +56,7 @@ void loadAndRelease(int againstLibrary) {
     for (uint32_t i = 0; i < count; ++i)
         towerFrequencyText(&records[i]);
     releaseSpatialIndex();
-    delete[] records;
+    releaseDatabaseRecords(records, count);
 }
 
 }  // namespace

@@ -139,7 +139,7 @@ uint32_t loadCachedDatabase() {
     Airport* records = readDatabase(1, count, fault);
     if (!records) return 0;
     if (!checkDatabaseStamps(count, nullptr, 0)) {
-        delete[] records;
+        releaseDatabaseRecords(records, count);
         return 0;
     }
     // The block holds the loaded records for the rest of the run.

@@ -97,10 +97,13 @@ enum class DatabaseFault {
 };
 
 // The reading half of loadDatabase, with its checks and messages: the records of databaseHandle in one
-// new[] block that the caller owns, with their count, or null with the fault. With `againstLibrary` 0
+// block that the caller owns (given back by releaseDatabaseRecords, if ever), with their count, or null with the fault. With `againstLibrary` 0
 // the layer list is not read: the digests are skipped unseen and the file need only be as long as some
 // number of layers makes it. Always closes the handle.
 Airport* readDatabase(int againstLibrary, uint32_t& count, DatabaseFault& fault);
+
+// Frees a block of readDatabase with its count of records (nothing for null).
+void releaseDatabaseRecords(Airport* records, uint32_t count);
 
 // The indexing half: logs each record's dump at level 5 and adds it to the spatial index.
 void indexAirports(Airport* records, uint32_t count);

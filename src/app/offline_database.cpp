@@ -93,7 +93,7 @@ int openOfflineDatabase(const OfflineRequest& request, Airport*& records, uint32
     releaseSceneryLibrary();
     if (records && fresh) return kOfflineDone;
     if (records) {
-        delete[] records;
+        releaseDatabaseRecords(records, count);
         records = nullptr;
         count = 0;
         reason = std::string(core.databasePath) + " is stale: " + why;

@@ -9,6 +9,7 @@
 #pragma once
 
 // One header per concern; a new concern gets its own header, included here.
+#include "platform/bulk_memory.h"
 #include "platform/clock.h"
 #include "platform/console.h"
 #include "platform/console_window.h"

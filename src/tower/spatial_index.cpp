@@ -6,6 +6,7 @@
 #include "airportdb/airport.h"
 #include "core/core_state.h"
 #include "core/log.h"
+#include "platform/platform.h"
 #include "simlink/sim_state.h"
 #include "tower/conversions.h"
 #include "tower/kd_node_storage.h"
@@ -31,7 +32,8 @@ KdNode* kdTakeNodes(uint32_t count) {
         const uint32_t capacity = count > kNodesPerBlock ? count : kNodesPerBlock;
         block = new (std::nothrow) KdNodeBlock{spatialIndex.blocks, nullptr, 0, capacity};
         if (!block) return nullptr;
-        block->nodes = new (std::nothrow) KdNode[capacity];
+        // Bulk memory: the nodes of a one-pass build are written in one go, a few megabytes at once.
+        block->nodes = static_cast<KdNode*>(platformAllocateBulk(static_cast<size_t>(capacity) * sizeof(KdNode)));
         if (!block->nodes) {
             delete block;
             return nullptr;
@@ -151,7 +153,7 @@ void collectCandidate(Airport* airport) {
 void releaseSpatialIndex() {
     for (KdNodeBlock* block = spatialIndex.blocks; block;) {
         KdNodeBlock* next = block->next;
-        delete[] block->nodes;
+        platformReleaseBulk(block->nodes, static_cast<size_t>(block->capacity) * sizeof(KdNode));
         delete block;
         block = next;
     }

@@ -11,15 +11,16 @@
 #include <new>
 
 #include "airportdb/airport.h"
+#include "platform/platform.h"
 #include "tower/conversions.h"
 #include "tower/kd_node_storage.h"
 #include "tower/spatial_index.h"
 
 namespace {
 
-// A point in sixteen bytes: its longitude key, and its latitude as the raw value, converted again
-// where it is compared (by the conversion an insertion uses, so every comparison sees the same double).
-// The longitude is kept whole: working out a copy's shift at each comparison would branch.
+// A point in sixteen bytes: its longitude key, and its latitude as the raw value (compared as it is,
+// converted only for the node's key). The longitude is kept whole: working out a copy's shift at each
+// comparison would branch.
 struct BuildPoint {
     double lon;
     uint32_t rawLat;
@@ -34,50 +35,91 @@ double longitudeKey(const BuildPoint& p) {
     return p.lon;
 }
 
-// Moves the points after `begin` whose key on the axis is smaller than `split` (keeping their order)
-// to the front, and the others (in order) behind them; returns the end of the smaller ones.
-template <double (*key)(const BuildPoint&)>
-uint32_t splitRun(BuildPoint* order, BuildPoint* greater, uint32_t begin, uint32_t end, double split) {
-    uint32_t smaller = begin;
-    uint32_t rest = 0;
-    for (uint32_t i = begin; i < end; ++i) {
-        const BuildPoint p = order[i];
-        // The comparison an insertion's descent makes: equal keys and any NaN go right. Its outcome is
-        // a coin toss, so both places are written and only the counts follow it: no branch to mispredict.
-        // (order[smaller] is at or before the point just read.)
-        const uint32_t left = split > key(p) ? 1 : 0;
-        order[smaller] = p;
-        greater[rest] = p;
+// The comparison an insertion's descent makes on each axis: the point goes left of the node when the
+// node's key is greater (equal keys and any NaN go right).
+//
+// The latitude conversion is exact for every raw value (45 * 2^-27 per step: any 32-bit raw times it,
+// and 90 less that, fit a double's 53 bits), so it is strictly decreasing: a key is greater exactly when
+// its raw value is smaller, and the latitude is compared without converting it.
+static_assert(kRawLatFactor == 45.0 / 134217728.0, "the latitude compares as raw values only while exact");
+
+bool leftOnLatitude(const BuildPoint& node, const BuildPoint& p) {
+    return p.rawLat > node.rawLat;
+}
+
+bool leftOnLongitude(const BuildPoint& node, const BuildPoint& p) {
+    return node.lon > p.lon;
+}
+
+// A run of points in one of the build's two arrays, held forward (insertion order from `begin` on) or
+// backward (insertion order from `end - 1` down).
+struct Run {
+    BuildPoint* points;  // the array
+    uint32_t begin;
+    uint32_t end;
+    bool backward;
+};
+
+BuildPoint firstPoint(const Run& run) {
+    return run.points[run.backward ? run.end - 1 : run.begin];
+}
+
+// Splits the run's points after its first (the node), in insertion order, into the other array at the
+// same place: those that go left of the node forward from `begin`, the others backward from `end - 2`.
+// Either side keeps insertion order and nothing is copied back. Returns the end of the left ones (the
+// right ones end at `end - 1`).
+template <bool (*goesLeft)(const BuildPoint&, const BuildPoint&)>
+uint32_t splitRun(const Run& run, const BuildPoint& node, BuildPoint* into) {
+    const uint32_t rest = run.end - run.begin - 1;
+    const BuildPoint* from = run.backward ? run.points + run.end - 2 : run.points + run.begin + 1;
+    const ptrdiff_t step = run.backward ? -1 : 1;
+    BuildPoint* smaller = into + run.begin;
+    BuildPoint* greater = into + run.end - 2;
+    for (uint32_t i = 0; i < rest; ++i, from += step) {
+        const BuildPoint p = *from;
+        // The outcome is a coin toss, so both places are written and only the pointers follow it: no
+        // branch to mispredict. (The two never cross: they close in by one per point, the last point
+        // meeting them on one place.)
+        const bool left = goesLeft(node, p);
+        *smaller = p;
+        *greater = p;
         smaller += left;
-        rest += 1 - left;
+        greater -= !left;
     }
-    for (uint32_t i = 0; i < rest; ++i)
-        order[smaller + i] = greater[i];
-    return smaller;
+    return static_cast<uint32_t>(smaller - into);
 }
 
 // A subtree still to be built: its points, in insertion order, and the link that is to hold its root.
 struct PendingSubtree {
-    uint32_t begin;
-    uint32_t end;
+    Run run;
     uint32_t depth;  // of its root, the tree's root being at 1
     KdNode** link;
 };
-
-struct LatitudeTrig {
-    double sinLat;
-    double cosLat;
-};
-
-LatitudeTrig latitudeTrig(const Airport& a) {
-    const double phi = degreesToRadians(rawLatToDegrees(a.apLat));
-    return LatitudeTrig{std::sin(phi), std::cos(phi)};
-}
 
 template <class T>
 std::unique_ptr<T[]> allocate(size_t count) {
     return std::unique_ptr<T[]>(new (std::nothrow) T[count]);
 }
+
+// The build's two arrays of points, which the splits alternate between, in one block of bulk memory
+// that the build writes whole.
+class BuildArrays {
+public:
+    explicit BuildArrays(uint32_t points)
+        : points_(points), size_(sizeof(BuildPoint) * 2 * size_t{points}), block_(platformAllocateBulk(size_)) {}
+    ~BuildArrays() { platformReleaseBulk(block_, size_); }
+    BuildArrays(const BuildArrays&) = delete;
+    BuildArrays& operator=(const BuildArrays&) = delete;
+
+    // Null when memory ran out.
+    BuildPoint* order() const { return static_cast<BuildPoint*>(block_); }
+    BuildPoint* greater() const { return block_ ? order() + points_ : nullptr; }
+
+private:
+    uint32_t points_;
+    size_t size_;
+    void* block_;
+};
 
 // A stack of pending subtrees that grows as needed. Pending subtrees hold disjoint, non-empty runs of
 // points, so it never holds more than the points.
@@ -111,45 +153,49 @@ private:
 // a part of the tree, which the caller releases).
 int buildTree(Airport* airports, uint32_t count) {
     const uint32_t points = 2 * count;
-    std::unique_ptr<BuildPoint[]> order = allocate<BuildPoint>(points);
-    std::unique_ptr<BuildPoint[]> greater = allocate<BuildPoint>(points);
-    std::unique_ptr<LatitudeTrig[]> trig = allocate<LatitudeTrig>(count);
+    const BuildArrays arrays(points);
+    BuildPoint* const order = arrays.order();
+    BuildPoint* const greater = arrays.greater();
     KdNode* nodes = kdTakeNodes(points);
-    if (!order || !greater || !trig || !nodes) return 0;
+    if (!order || !nodes) return 0;
     for (uint32_t i = 0; i < count; ++i) {
-        // The point and its copy as spatialIndexAdd inserts them, each airport's latitude trig once.
+        // The point and its copy as spatialIndexAdd inserts them.
         const Airport& a = airports[i];
         // The copy is moved by 360 degrees as spatialIndexAdd moves it.
         const double lon = rawLonToDegrees(a.apLon);
         order[2 * i] = BuildPoint{lon, a.apLat, 2 * i};
         order[2 * i + 1] = BuildPoint{lon > 0 ? lon - 360.0 : lon + 360.0, a.apLat, 2 * i + 1};
-        trig[i] = latitudeTrig(a);  // once for both nodes of the airport
     }
 
     PendingStack pending;
-    if (!pending.push(PendingSubtree{0, points, 1, &spatialIndex.spatialIndexRoot})) return 0;
+    if (!pending.push(PendingSubtree{Run{order, 0, points, false}, 1, &spatialIndex.spatialIndexRoot})) return 0;
     uint32_t height = 0;
     KdNode* next = nodes;
     while (!pending.empty()) {
         const PendingSubtree s = pending.pop();
-        const BuildPoint root = order[s.begin];
+        const Run& run = s.run;
+        const BuildPoint root = firstPoint(run);
         const uint32_t airport = root.source / 2;
         const double key[2] = {latitudeKey(root), longitudeKey(root)};
         KdNode* node = next++;
-        Airport& a = airports[airport];
-        const LatitudeTrig t = trig[airport];
-        kdFillNode(node, key, &a, t.sinLat, t.cosLat);
+        // The latitude key is the airport's reference latitude, converted as an insertion converts it:
+        // its trig from here is the insertion's bit for bit, and costs less than a look-up by airport,
+        // which would miss the cache once per node.
+        const double phi = degreesToRadians(key[0]);
+        kdFillNode(node, key, &airports[airport], std::sin(phi), std::cos(phi));
         *s.link = node;
         if (s.depth > height) height = s.depth;
 
-        const uint32_t smaller =
-            (s.depth & 1) ? splitRun<latitudeKey>(order.get(), greater.get(), s.begin + 1, s.end, key[0])
-                          : splitRun<longitudeKey>(order.get(), greater.get(), s.begin + 1, s.end, key[1]);
+        BuildPoint* const into = run.points == order ? greater : order;
+        const uint32_t smaller = (s.depth & 1) ? splitRun<leftOnLatitude>(run, root, into)
+                                               : splitRun<leftOnLongitude>(run, root, into);
         // The left side waits on top, so nodes are laid out as a search visits them.
-        if (smaller < s.end && !pending.push(PendingSubtree{smaller, s.end, s.depth + 1, &node->right}))
+        const uint32_t greaterEnd = run.end - 1;
+        if (smaller < greaterEnd &&
+            !pending.push(PendingSubtree{Run{into, smaller, greaterEnd, true}, s.depth + 1, &node->right}))
             return 0;
-        if (smaller > s.begin + 1 &&
-            !pending.push(PendingSubtree{s.begin + 1, smaller, s.depth + 1, &node->left}))
+        if (smaller > run.begin &&
+            !pending.push(PendingSubtree{Run{into, run.begin, smaller, false}, s.depth + 1, &node->left}))
             return 0;
     }
     if (!kdReserveFrames(height)) return 0;
