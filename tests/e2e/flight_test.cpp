@@ -83,7 +83,10 @@ TEST_F(FlightTest, TheTowerFollowsTheRadioAndTheAltitudeLimit) {
           // a flight loaded (not ready) with the link unbroken: Bravo's view is set once more, with zoom
           "26,47.55,8.0,300,121.00,118.10,0x80,0,0,0\n"
           "28,47.11,8.0,4000,121.00,118.10,0x80,1,0,0\n"
-          // flying again near Charlie, on COM2 tuned to Charlie
+          // flying again near Charlie, then on COM2 tuned to Charlie. The aircraft moves before the
+          // radio changes: a poll reads the position before the radio, so a row change between its
+          // exchanges must not pair Bravo's high position with Charlie's frequency (no text then).
+          "30,47.54,8.0,300,121.00,118.10,0x80,1,0,0\n"
           "31,47.54,8.0,300,121.00,120.30,0x40,1,0,0\n"
           "43,47.54,8.0,300,121.00,120.30,0x40,1,0,0\n");
     ASSERT_GE(f.waitForRecord({"Tower @ CCCC (Charlie)"}, kTimeoutMs), 0) << f.kestrel.output();
