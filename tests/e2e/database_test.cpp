@@ -70,12 +70,15 @@ TEST_F(DatabaseStartup, BuildsTheDatabaseOnceAndLoadsItAfterwards) {
 
     out = runUntil("Successfully loaded 3 airport infos from database.\r\n");
     EXPECT_EQ(out.find("Successfully imported"), std::string::npos);
-    EXPECT_NE(out.find("Ready: 3 airports loaded from .\\kestrel.dat, FS9 folder " + f.simFolder() + "\r\n"),
-              std::string::npos)
-        << out;
-    // kestrel.log holds the run's console lines, each behind the time of day, and nothing else.
-    const std::string logged = readFile(f.workFile("kestrel.log"));
-    EXPECT_EQ(std::regex_replace(logged, std::regex("(^|\n)[0-9:.]{12} "), "$1"), out) << logged;
+    const std::string ready = "Ready: 3 airports loaded from .\\kestrel.dat, FS9 folder " + f.simFolder() + "\r\n";
+    ASSERT_NE(out.find(ready), std::string::npos) << out;
+    // kestrel.log holds the run's console lines, each behind the time of day, and nothing else. Both
+    // are compared up to the start's last line: the run is stopped when the console shows the load, and
+    // a fast start may have written its first tower to either of them by then.
+    const std::string logged =
+        std::regex_replace(readFile(f.workFile("kestrel.log")), std::regex("(^|\n)[0-9:.]{12} "), "$1");
+    const size_t end = out.find(ready) + ready.size();
+    EXPECT_EQ(logged.substr(0, end), out.substr(0, end)) << logged;
 
     // A traced airport is built from the scenery and leaves the file alone.
     out = runUntil("Successfully imported 3 airport infos from scenery.\r\n", {"kSfO"});
