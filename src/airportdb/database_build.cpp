@@ -87,6 +87,8 @@ uint32_t buildDatabase(StorePolicy policy) {
         count += importLayerIndex(layerList.layerPaths[i]);
         if (!core.stopRequested.isSet()) progressLayerDone();  // else it was left halfway
     }
+    // The decoder queues its airports for the tree; a stopped build's live on in it like every airport.
+    spatialIndexFlush();
     if (core.stopRequested.isSet()) return abandonBuild();
     databaseFile.unreadFiles = importRecord.unreadCount;
     // Not to be stored: the writes below then go nowhere, and the airports are still this run's.

@@ -318,7 +318,7 @@ uint32_t parseAirportRecord(const char* path, ByteView view, uint32_t recordOffs
     readU32(record, 40, packed);
     decodeIdent(packed, fresh->ident);
 
-    Airport* existing = spatialIndex.spatialIndexRoot ? lookupAirport(fresh->ident) : nullptr;
+    Airport* existing = lookupAirport(fresh->ident);
     if (existing) {
         logMessage(4, "Found an existing entry for %s", airportText(existing).ident);
         mergeTowerInfo(existing, fresh);
@@ -332,7 +332,7 @@ uint32_t parseAirportRecord(const char* path, ByteView view, uint32_t recordOffs
     walkSubrecords(path, view, recordOffset, recordSize, fresh, 0);
     traceAirport(path, fresh);
     dumpAirport(fresh, 4);
-    spatialIndexAdd(fresh);
+    spatialIndexQueue(fresh);
     if (!insertAirport(fresh)) return 0;  // logged; the airport stays findable by position only
     progressAddAirports(1);
     return 1;

@@ -1,6 +1,7 @@
 // The airport record decoder: one airport record of a BGL file becomes a new Airport (added to the
-// airport table and the spatial index), or is merged into the airport that an earlier record of the
-// same identifier made, applying its deletions first and then its name, runways and tower frequencies.
+// airport table and queued for the spatial index, which spatialIndexFlush completes), or is merged into
+// the airport that an earlier record of the same identifier made, applying its deletions first and then
+// its name, runways and tower frequencies.
 #pragma once
 
 #include <cstdint>

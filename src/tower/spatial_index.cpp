@@ -67,32 +67,125 @@ void kdFillNode(KdNode* node, const double point[2], Airport* airport, double si
 
 namespace {
 
-// Links a new node for the point where an iterative descent from the root ends; null when memory ran
+// Where a point's descent from the root has got to: the link it follows next and the depth of the node
+// that link leads to (the root's is 1; odd depths split on latitude).
+struct Descent {
+    double point[2];
+    KdNode** link;
+    uint32_t depth;
+};
+
+Descent startDescent(const double point[2]) {
+    return Descent{{point[0], point[1]}, &spatialIndex.spatialIndexRoot, 1};
+}
+
+// The link below `node` on the side of a point: left when the node's key is greater. The side is a
+// coin toss, so it is chosen by a mask, not a branch: a mispredicted branch would throw away the other
+// descents in flight.
+KdNode** childLink(KdNode* node, bool left) {
+    const uintptr_t mask = -static_cast<uintptr_t>(left);
+    return reinterpret_cast<KdNode**>((reinterpret_cast<uintptr_t>(&node->left) & mask) |
+                                      (reinterpret_cast<uintptr_t>(&node->right) & ~mask));
+}
+
+// One step down: equal keys, and any comparison with NaN, go right.
+void stepDown(Descent& d, KdNode* node) {
+    const int axis = static_cast<int>((d.depth - 1) & 1);
+    d.link = childLink(node, node->key[axis] > d.point[axis]);
+    ++d.depth;
+}
+
+// Takes the descent on to an empty link and puts a new node for the point there; null when memory ran
 // out (logged), the tree then unchanged.
-KdNode* insertPoint(const double point[2], Airport* airport) {
-    if (!airport) return nullptr;  // a point stands for an airport; the search dereferences it
-    KdNode** link = &spatialIndex.spatialIndexRoot;
-    int axis = 0;
-    uint32_t depth = 1;
-    while (*link) {
-        KdNode* node = *link;
-        // Equal keys, and any comparison with NaN, go right.
-        link = node->key[axis] > point[axis] ? &node->left : &node->right;
-        axis = 1 - axis;
-        ++depth;
-    }
+KdNode* linkPoint(Descent& d, Airport* airport, double sinLat, double cosLat) {
+    while (*d.link)
+        stepDown(d, *d.link);
     KdNode* node = nullptr;
-    if (depth <= spatialIndex.height || kdReserveFrames(depth)) node = kdTakeNodes(1);
+    if (d.depth <= spatialIndex.height || kdReserveFrames(d.depth)) node = kdTakeNodes(1);
     if (!node) {
         logMessage(0, "Out of memory: an airport could not be added to the spatial index");
         return nullptr;
     }
-    const double phi = degreesToRadians(rawLatToDegrees(airport->apLat));
-    kdFillNode(node, point, airport, std::sin(phi), std::cos(phi));
-    *link = node;
-    if (depth > spatialIndex.height) spatialIndex.height = depth;
+    kdFillNode(node, d.point, airport, sinLat, cosLat);
+    *d.link = node;
+    if (d.depth > spatialIndex.height) spatialIndex.height = d.depth;
     return node;
 }
+
+// Links a new node for the point where an iterative descent from the root ends; null when memory ran
+// out (logged), the tree then unchanged.
+KdNode* insertPoint(const double point[2], Airport* airport) {
+    if (!airport) return nullptr;  // a point stands for an airport; the search dereferences it
+    Descent d = startDescent(point);
+    const double phi = degreesToRadians(rawLatToDegrees(airport->apLat));
+    return linkPoint(d, airport, std::sin(phi), std::cos(phi));
+}
+
+// The most airports one call of addAirports descends for at once: enough descents in flight to hide
+// the cache misses of a deep tree, few enough to stay on the stack.
+constexpr uint32_t kDescentBatch = 16;
+
+// Takes each of the `count` descents listed in `moving` one step down on `axis`; returns how many are
+// still moving (listed first, the ones that reached an empty link dropped).
+template <int axis>
+uint32_t stepAll(Descent* descents, uint8_t* moving, uint32_t count) {
+    uint32_t still = 0;
+    for (uint32_t k = 0; k < count; ++k) {
+        Descent& d = descents[moving[k]];
+        KdNode* node = *d.link;
+        if (!node) continue;
+        d.link = childLink(node, node->key[axis] > d.point[axis]);
+        ++d.depth;
+        moving[still++] = moving[k];
+    }
+    return still;
+}
+
+// Adds up to kDescentBatch airports as spatialIndexAdd adds them one after another. Their descents
+// through the tree as it stands are walked side by side, a step of each in turn, so their cache misses
+// overlap; each is then linked in order, going on below the nodes that the batch's earlier airports
+// put in its way, which is where the one-by-one insertion would have taken it. Returns 1, or 0 when
+// memory ran out for one of them (logged; the later ones are still added).
+int addAirports(Airport* const* airports, uint32_t count) {
+    Descent descents[2 * kDescentBatch];
+    const uint32_t points = 2 * count;
+    for (uint32_t i = 0; i < count; ++i) {
+        double point[2] = {rawLatToDegrees(airports[i]->apLat), rawLonToDegrees(airports[i]->apLon)};
+        descents[2 * i] = startDescent(point);
+        // The copy, 360 degrees away: west when east of 0, east otherwise.
+        point[1] += point[1] > 0 ? -360.0 : 360.0;
+        descents[2 * i + 1] = startDescent(point);
+    }
+    uint8_t moving[2 * kDescentBatch];
+    for (uint32_t i = 0; i < points; ++i)
+        moving[i] = static_cast<uint8_t>(i);
+    // All start at the root, so those still moving are always at one depth, on one axis.
+    for (uint32_t count = points; count;) {
+        count = stepAll<0>(descents, moving, count);
+        if (count) count = stepAll<1>(descents, moving, count);
+    }
+    int all = 1;
+    for (uint32_t i = 0; i < count; ++i) {
+        Airport* airport = airports[i];
+        const double phi = degreesToRadians(descents[2 * i].point[0]);
+        const double sinLat = std::sin(phi);
+        const double cosLat = std::cos(phi);
+        // Without its first point an airport gets no copy either.
+        if (!linkPoint(descents[2 * i], airport, sinLat, cosLat) ||
+            !linkPoint(descents[2 * i + 1], airport, sinLat, cosLat))
+            all = 0;
+    }
+    return all;
+}
+
+// Airports waiting for the tree, in the order they were queued.
+struct DescentQueue {
+    Airport* airports[kDescentBatch];
+    uint32_t count = 0;
+    int allAdded = 1;  // 0 once memory ran out for one of them since the last flush
+};
+
+DescentQueue queue;
 
 // The list has room for two entries per airport the database counted; an airport that reached the index
 // but not the table (memory ran out between the two) must not make a search write past its end.
@@ -102,24 +195,40 @@ void appendCandidate(Airport* airport, double distanceNm) {
     core.candidates[core.candidateCount++] = airport;
 }
 
+// Adds what is queued; a failure waits for spatialIndexFlush to report it.
+void addQueued() {
+    const uint32_t count = queue.count;
+    queue.count = 0;
+    if (count && !addAirports(queue.airports, count)) queue.allAdded = 0;
+}
+
 }  // namespace
 
+int spatialIndexFlush() {
+    addQueued();
+    const int all = queue.allAdded;
+    queue.allAdded = 1;
+    return all;
+}
+
+void spatialIndexQueue(Airport* airport) {
+    queue.airports[queue.count++] = airport;
+    if (queue.count == kDescentBatch) addQueued();
+}
+
+int spatialIndexAdd(Airport* airport) {
+    addQueued();
+    return addAirports(&airport, 1);
+}
+
 KdNode* kdInsert(const double point[2], Airport* airport) {
+    addQueued();
     insertPoint(point, airport);
     return spatialIndex.spatialIndexRoot;
 }
 
-int spatialIndexAdd(Airport* airport) {
-    double point[2] = {rawLatToDegrees(airport->apLat), rawLonToDegrees(airport->apLon)};
-    if (!insertPoint(point, airport)) return 0;
-    if (point[1] > 0)
-        point[1] -= 360.0;
-    else
-        point[1] += 360.0;
-    return insertPoint(point, airport) ? 1 : 0;
-}
-
 void kdRangeSearch(const double low[2], const double high[2]) {
+    addQueued();
     const SpatialIndex& s = spatialIndex;
     if (!s.spatialIndexRoot) return;
     const double aircraftPhi = degreesToRadians(simState.clat);
@@ -159,4 +268,6 @@ void releaseSpatialIndex() {
     }
     delete[] spatialIndex.frames;
     spatialIndex = SpatialIndex{};
+    queue.count = 0;
+    queue.allAdded = 1;
 }

@@ -7,6 +7,9 @@
 // by that root's key. The work is the same number of comparisons as the insertions make, but over
 // contiguous arrays, and the nodes come out in the order a search visits them.
 #include <cmath>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <memory>
 #include <new>
 
@@ -68,6 +71,16 @@ BuildPoint firstPoint(const Run& run) {
 // same place: those that go left of the node forward from `begin`, the others backward from `end - 2`.
 // Either side keeps insertion order and nothing is copied back. Returns the end of the left ones (the
 // right ones end at `end - 1`).
+// Copies a point whole: one 16-byte move where the processor has them, which halves the stores of a
+// split (two places are written per point).
+inline void copyPoint(BuildPoint* to, const BuildPoint* from) {
+#if defined(__SSE2__)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
+#else
+    *to = *from;
+#endif
+}
+
 template <bool (*goesLeft)(const BuildPoint&, const BuildPoint&)>
 uint32_t splitRun(const Run& run, const BuildPoint& node, BuildPoint* into) {
     const uint32_t rest = run.end - run.begin - 1;
@@ -76,13 +89,12 @@ uint32_t splitRun(const Run& run, const BuildPoint& node, BuildPoint* into) {
     BuildPoint* smaller = into + run.begin;
     BuildPoint* greater = into + run.end - 2;
     for (uint32_t i = 0; i < rest; ++i, from += step) {
-        const BuildPoint p = *from;
         // The outcome is a coin toss, so both places are written and only the pointers follow it: no
         // branch to mispredict. (The two never cross: they close in by one per point, the last point
         // meeting them on one place.)
-        const bool left = goesLeft(node, p);
-        *smaller = p;
-        *greater = p;
+        const bool left = goesLeft(node, *from);
+        copyPoint(smaller, from);
+        copyPoint(greater, from);
         smaller += left;
         greater -= !left;
     }
@@ -206,14 +218,16 @@ int buildTree(Airport* airports, uint32_t count) {
 }  // namespace
 
 int spatialIndexAddAll(Airport* airports, uint32_t count) {
-    if (count == 0) return 1;
+    const int queued = spatialIndexFlush();  // those come first
+    if (count == 0) return queued;
     // A tree that holds points already grows by insertion; so does one whose points would overflow.
     if (!spatialIndex.spatialIndexRoot && count <= UINT32_MAX / 2) {
-        if (buildTree(airports, count)) return 1;
+        if (buildTree(airports, count)) return queued;
         releaseSpatialIndex();  // a part of the tree, or nothing: insertion says which airport is dropped
     }
-    int all = 1;
-    for (uint32_t i = 0; i < count; ++i)
-        all &= spatialIndexAdd(&airports[i]);
-    return all;
+    int all = queued;
+    for (uint32_t i = 0; i < count; ++i) {
+        spatialIndexQueue(&airports[i]);
+    }
+    return spatialIndexFlush() & all;
 }

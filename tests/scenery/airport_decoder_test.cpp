@@ -129,6 +129,7 @@ TEST_F(AirportDecoderTest, NewAirportFromItsFixedPartAndSubrecords) {
     EXPECT_FLOAT_EQ(first->heading, 298.0f);
     EXPECT_EQ(first->next, nullptr);
 
+    EXPECT_EQ(spatialIndexFlush(), 1);
     EXPECT_NE(spatialIndex.spatialIndexRoot, nullptr);
     EXPECT_EQ(progressState.airportsFound, 1u);
 

@@ -59,9 +59,19 @@ std::vector<RawPoint> line(size_t n, uint32_t lat0, int32_t latStep, uint32_t lo
     return points;
 }
 
+// The airport's point and its copy, each inserted by its own descent from the root.
+void insertOneByOne(Airport& a) {
+    double point[2] = {rawLatToDegrees(a.apLat), rawLonToDegrees(a.apLon)};
+    kdInsert(point, &a);
+    point[1] += point[1] > 0 ? -360.0 : 360.0;
+    kdInsert(point, &a);
+}
+
 class SpatialIndexBuildTest : public RecordsTest {};
 
-TEST_F(SpatialIndexBuildTest, OnePassBuildGivesTheInsertionsTreeNodeForNode) {
+// The one-pass build and the queued additions (descents walked side by side) against one insertion after
+// another.
+TEST_F(SpatialIndexBuildTest, OnePassBuildAndQueuedAdditionsGiveTheInsertionsTreeNodeForNode) {
     const uint32_t equator = 1u << 28, meridian = 3u << 27;
     const struct {
         std::string name;
@@ -94,12 +104,18 @@ TEST_F(SpatialIndexBuildTest, OnePassBuildGivesTheInsertionsTreeNodeForNode) {
             airports[i].apLon = c.points[i].lon;
         }
         for (Airport& a : airports)
-            ASSERT_EQ(spatialIndexAdd(&a), 1) << c.name;
+            insertOneByOne(a);
         const std::vector<uint64_t> inserted = shape(airports.data());
         releaseSpatialIndex();
 
+        for (Airport& a : airports)
+            spatialIndexQueue(&a);
+        ASSERT_EQ(spatialIndexFlush(), 1) << c.name;
+        EXPECT_EQ(shape(airports.data()), inserted) << c.name << ", queued";
+        releaseSpatialIndex();
+
         for (size_t i = 0; i < c.insertedFirst; ++i)
-            spatialIndexAdd(&airports[i]);
+            ASSERT_EQ(spatialIndexAdd(&airports[i]), 1) << c.name;
         const uint32_t rest = static_cast<uint32_t>(airports.size() - c.insertedFirst);
         ASSERT_EQ(spatialIndexAddAll(airports.data() + c.insertedFirst, rest), 1) << c.name;
         EXPECT_EQ(shape(airports.data()), inserted) << c.name;
