@@ -3,8 +3,22 @@
 #include <new>
 
 #include "core/log.h"
+#include "platform/bulk_memory.h"
 
 RunwayLists runwayLists;
+
+namespace {
+
+// 256 KiB a block: few blocks for a world of runways, little left unused by a small library.
+constexpr uint32_t kRunwayNodesPerBlock = 262144 / sizeof(RunwayNode);
+
+}  // namespace
+
+struct RunwayNodeBlock {
+    RunwayNodeBlock* next;
+    uint32_t used;
+    RunwayNode nodes[kRunwayNodesPerBlock];
+};
 
 namespace {
 
@@ -38,11 +52,12 @@ uint32_t newListIndex() {
     return ++t.count;
 }
 
-uint32_t freeNodes(RunwayNode*& head) {
+// Gives the list's nodes back and leaves it empty; returns how many there were.
+uint32_t freeList(RunwayNode*& head) {
     uint32_t n = 0;
     while (head) {
         RunwayNode* next = head->next;
-        delete head;
+        freeRunwayNode(head);
         head = next;
         ++n;
     }
@@ -50,6 +65,31 @@ uint32_t freeNodes(RunwayNode*& head) {
 }
 
 }  // namespace
+
+RunwayNode* newRunwayNode() {
+    RunwayLists& t = runwayLists;
+    RunwayNode* node = t.freeNodes;
+    if (node) {
+        t.freeNodes = node->next;
+    } else {
+        RunwayNodeBlock* block = t.nodeBlocks;
+        if (!block || block->used == kRunwayNodesPerBlock) {
+            block = static_cast<RunwayNodeBlock*>(platformAllocateBulk(sizeof(RunwayNodeBlock)));
+            if (!block) return nullptr;
+            block->next = t.nodeBlocks;
+            block->used = 0;
+            t.nodeBlocks = block;
+        }
+        node = &block->nodes[block->used++];
+    }
+    *node = RunwayNode{};
+    return node;
+}
+
+void freeRunwayNode(RunwayNode* node) {
+    node->next = runwayLists.freeNodes;
+    runwayLists.freeNodes = node;
+}
 
 RunwayNode* runwayListHead(const Airport* airport) {
     RunwayNode** link = headLink(airport->runways);
@@ -92,16 +132,18 @@ RunwayNode* unlinkRunway(Airport* airport, RunwayNode** link) {
 uint32_t releaseRunwayList(Airport* airport) {
     RunwayNode** link = headLink(airport->runways);
     airport->runways = 0;
-    return link ? freeNodes(*link) : 0;
+    return link ? freeList(*link) : 0;
 }
 
 void releaseRunwayLists() {
     RunwayLists& t = runwayLists;
-    for (uint32_t c = 0; c < t.chunkCount; ++c) {
-        for (RunwayNode*& head : t.chunks[c]->heads)
-            freeNodes(head);
+    for (uint32_t c = 0; c < t.chunkCount; ++c)
         delete t.chunks[c];
-    }
     delete[] t.chunks;
+    for (RunwayNodeBlock* block = t.nodeBlocks; block;) {
+        RunwayNodeBlock* next = block->next;
+        platformReleaseBulk(block, sizeof(RunwayNodeBlock));
+        block = next;
+    }
     t = RunwayLists{};
 }

@@ -4,9 +4,10 @@
 // of list heads (0: no runway), so the record stays 88 bytes wherever pointers are 8 bytes wide. A list
 // that becomes empty gives its index up: the slot is non-zero exactly while the airport has runways,
 // as the dump's flag says.
-// Lists run newest first. Nodes are allocated with `new` by the decoder and freed here with `delete`.
-// Finalisation (tower_synthesis.h) empties each list and puts `singleRunway` into the slot; at the end
-// of the build releaseRunwayLists() frees the table itself.
+// Lists run newest first. Nodes come from newRunwayNode, out of large blocks that releaseRunwayLists
+// gives back whole: a build makes a node per runway of the world, and their memory is needed again
+// for the 2-d tree at the build's end. Finalisation (tower_synthesis.h) empties each list and puts
+// `singleRunway` into the slot; at the end of the build releaseRunwayLists() frees the table itself.
 #pragma once
 
 #include <cstdint>
@@ -21,14 +22,25 @@ struct RunwayListChunk {
     RunwayNode* heads[kRunwayListChunk];
 };
 
+struct RunwayNodeBlock;
+
 struct RunwayLists {
     RunwayListChunk** chunks = nullptr;  // `chunkCount` blocks in an array of `chunkCapacity`
     uint32_t chunkCount = 0;
     uint32_t chunkCapacity = 0;
     uint32_t count = 0;  // list heads handed out; the indices 1..count are valid
+    RunwayNodeBlock* nodeBlocks = nullptr;  // newest first
+    RunwayNode* freeNodes = nullptr;        // freed nodes, linked by `next`, handed out again first
 };
 
 extern RunwayLists runwayLists;
+
+// A zeroed node that no list holds yet; null when memory ran out. It lives until freeRunwayNode or
+// releaseRunwayLists.
+RunwayNode* newRunwayNode();
+
+// Gives a node that no list holds back.
+void freeRunwayNode(RunwayNode* node);
 
 // The newest runway of the airport, or null when it has none (or its slot holds no valid index).
 RunwayNode* runwayListHead(const Airport* airport);
@@ -45,11 +57,11 @@ int pushRunway(Airport* airport, RunwayNode* node);
 uint32_t runwayListLength(const Airport* airport);
 
 // Unlinks the node that `link` (a link of the airport's list, from runwayListLink or a node's `next`)
-// points to and returns it, still to be freed by the caller.
+// points to and returns it, for the caller to give back with freeRunwayNode.
 RunwayNode* unlinkRunway(Airport* airport, RunwayNode** link);
 
 // Frees every node of the airport's list and leaves it without one; returns how many nodes there were.
 uint32_t releaseRunwayList(Airport* airport);
 
-// Frees every node still listed and the side table; the indices handed out are void afterwards.
+// Frees every node and the side table; the indices handed out are void afterwards.
 void releaseRunwayLists();

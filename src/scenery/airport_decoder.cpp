@@ -101,7 +101,7 @@ void applyRunway(const char* path, uint64_t offset, ByteView sub, Airport* a) {
                rawLonToDegrees(lon), static_cast<double>(heading), static_cast<double>(length),
                airportText(a).ident);
 
-    RunwayNode* node = new (std::nothrow) RunwayNode{};
+    RunwayNode* node = newRunwayNode();
     if (!node) {
         logMessage(0, "Out of memory: a runway of %s was dropped", airportText(a).ident);
         return;
@@ -114,7 +114,7 @@ void applyRunway(const char* path, uint64_t offset, ByteView sub, Airport* a) {
     node->lat = lat;
     node->lengthM = length;
     node->heading = heading;
-    if (!pushRunway(a, node)) delete node;  // pushRunway has logged it
+    if (!pushRunway(a, node)) freeRunwayNode(node);  // pushRunway has logged it
 }
 
 void deleteRunway(const uint8_t key[4], Airport* a) {
@@ -129,7 +129,7 @@ void deleteRunway(const uint8_t key[4], Airport* a) {
         unlinkRunway(a, link);
         logMessage(5, "Deleted runway %d/%d from %s", node->primaryNumber, node->designators,
                    airportText(a).ident);
-        delete node;
+        freeRunwayNode(node);
         return;
     }
 }

@@ -50,7 +50,7 @@ protected:
         return a;
     }
     RunwayNode* runway(Airport* a, double lat, double lon, float length, float heading) {
-        RunwayNode* r = new RunwayNode{};
+        RunwayNode* r = newRunwayNode();
         r->lat = rawLat(lat);
         r->lon = rawLon(lon);
         r->lengthM = length;

@@ -28,10 +28,10 @@ TEST_F(RunwayListTest, ListsRunNewestFirstBehindOneBasedIndices) {
     // Unlinking in place through the links, as a runway deletion does; an emptied list leaves the slot
     // 0, as for an airport that never had a runway.
     EXPECT_EQ(unlinkRunway(a, &a2->next), a1);
-    delete a1;
+    freeRunwayNode(a1);
     EXPECT_EQ(runwayListLength(a), 1u);
     EXPECT_EQ(a->runways, 1u);
-    delete unlinkRunway(a, runwayListLink(a));
+    freeRunwayNode(unlinkRunway(a, runwayListLink(a)));
     EXPECT_EQ(a->runways, 0u);
     EXPECT_EQ(releaseRunwayList(b), 1u);
     EXPECT_EQ(runwayListHead(b), nullptr);
@@ -43,7 +43,7 @@ TEST_F(RunwayListTest, LinksStayValidWhileManyMoreAirportsGetLists) {
     RunwayNode** link = runwayListLink(first);
     for (int i = 0; i < 3 * static_cast<int>(kRunwayListChunk); ++i)
         runway(airport("MANY"), 0, 0, 100, 0);
-    RunwayNode* r = new RunwayNode{};
+    RunwayNode* r = newRunwayNode();
     *link = r;
     EXPECT_EQ(runwayListHead(first), r);
     EXPECT_EQ(runwayListLink(first), link);
