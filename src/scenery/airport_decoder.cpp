@@ -10,6 +10,7 @@
 #include "airportdb/tower_synthesis.h"
 #include "core/log.h"
 #include "core/progress.h"
+#include "platform/bulk_memory.h"
 #include "scenery/bgl_bytes.h"
 #include "tower/conversions.h"
 #include "tower/spatial_index.h"
@@ -277,10 +278,36 @@ void walkSubrecords(const char* path, ByteView view, uint32_t recordOffset, uint
                    static_cast<long long>(position - recordOffset));
 }
 
-// An imported airport lives until the process ends, reachable through the spatial index; only a record
-// merged into an earlier one is freed. (The sanitizer suite knows these by this function's name.)
+// Imported airports live until the process ends, reachable through the spatial index. They come from
+// blocks of many, so a build of the world does not allocate once per airport; the newest one, when it
+// was merged into an earlier airport, is handed back. (The sanitizer suite knows the blocks by this
+// function's name.)
+constexpr uint32_t kAirportsPerBlock = 2048;
+
+struct LifetimeAirports {
+    Airport* block = nullptr;  // the newest block; the older ones are full
+    uint32_t used = 0;
+};
+
+LifetimeAirports lifetimeAirports;
+
 Airport* newLifetimeAirport() {
-    return new (std::nothrow) Airport{};
+    LifetimeAirports& l = lifetimeAirports;
+    if (!l.block || l.used == kAirportsPerBlock) {
+        Airport* block = static_cast<Airport*>(platformAllocateBulk(kAirportsPerBlock * sizeof(Airport)));
+        if (!block) return nullptr;
+        l.block = block;
+        l.used = 0;
+    }
+    Airport* airport = &l.block[l.used++];
+    *airport = Airport{};
+    return airport;
+}
+
+// Gives back the airport newLifetimeAirport made last.
+void dropNewestAirport(const Airport* airport) {
+    LifetimeAirports& l = lifetimeAirports;
+    if (l.used && airport == &l.block[l.used - 1]) --l.used;
 }
 
 }  // namespace
@@ -322,7 +349,7 @@ uint32_t parseAirportRecord(const char* path, ByteView view, uint32_t recordOffs
     if (existing) {
         logMessage(4, "Found an existing entry for %s", airportText(existing).ident);
         mergeTowerInfo(existing, fresh);
-        delete fresh;
+        dropNewestAirport(fresh);
         walkSubrecords(path, view, recordOffset, recordSize, existing, 1);
         walkSubrecords(path, view, recordOffset, recordSize, existing, 0);
         traceAirport(path, existing);

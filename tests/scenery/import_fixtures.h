@@ -61,11 +61,7 @@ protected:
         std::memset(basedir, 0, sizeof basedir);
     }
     void TearDown() override {
-        // Airports the decoder made and still in the table; after a build they live on like the
-        // program's, reachable only through the spatial index.
-        if (airportTable.entries)
-            for (uint32_t i = 0; i < airportTable.count; ++i)
-                delete airportTable.entries[i];
+        // The airports the decoder made live on in their blocks, like the program's.
         setProgressPlatform(nullptr);
         releaseSceneryLibrary();
         releaseImportRecord();
