@@ -20,6 +20,7 @@
 #include "core/core_state.h"
 #include "core/log.h"
 #include "core/progress.h"
+#include "scenery/airport_decoder.h"
 #include "scenery/bgl_walker.h"
 #include "scenery/scenery_library.h"
 #include "simlink/base_dir.h"
@@ -171,28 +172,13 @@ void setUpOneAreaLibrary(const std::string& sceneryDat) {
 }
 
 void releaseIndexedAirports() {
-    std::vector<Airport*> airports;
-    std::vector<const KdNode*> pending{spatialIndex.spatialIndexRoot};
-    while (!pending.empty()) {
-        const KdNode* node = pending.back();
-        pending.pop_back();
-        if (!node) continue;
-        airports.push_back(node->airport);
-        pending.push_back(node->left);
-        pending.push_back(node->right);
-    }
-    std::sort(airports.begin(), airports.end());
-    airports.erase(std::unique(airports.begin(), airports.end()), airports.end());
     releaseSpatialIndex();
-    for (Airport* airport : airports)
-        delete airport;
+    releaseImportedAirports();
 }
 
 void buildAndRelease(int32_t logLevel) {
     quietLog(logLevel);
     buildDatabase();
-    // Every airport a build makes enters the spatial index before the table, so after the build the
-    // index holds them all.
     releaseIndexedAirports();
     airportTable = AirportTable{};
     releaseRunwayLists();

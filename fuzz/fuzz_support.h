@@ -50,7 +50,7 @@ std::string layerIndexPath();
 // log lines formatted up to `logLevel`, then everything it left freed and reset, as at the next start.
 void buildAndRelease(int32_t logLevel = 5);
 
-// Deletes every airport in the spatial index (each stands in it twice) and empties the index.
+// Empties the spatial index and frees every airport a build made.
 void releaseIndexedAirports();
 
 // The entries of a layer index in its offset table order, read as the walker reads them: the

@@ -284,22 +284,28 @@ void walkSubrecords(const char* path, ByteView view, uint32_t recordOffset, uint
 // function's name.)
 constexpr uint32_t kAirportsPerBlock = 2048;
 
+struct LifetimeAirportBlock {
+    LifetimeAirportBlock* next;  // the block made before
+    Airport airports[kAirportsPerBlock];
+};
+
 struct LifetimeAirports {
-    Airport* block = nullptr;  // the newest block; the older ones are full
-    uint32_t used = 0;
+    LifetimeAirportBlock* newest = nullptr;  // the older ones are full
+    uint32_t used = 0;                       // of the newest
 };
 
 LifetimeAirports lifetimeAirports;
 
 Airport* newLifetimeAirport() {
     LifetimeAirports& l = lifetimeAirports;
-    if (!l.block || l.used == kAirportsPerBlock) {
-        Airport* block = static_cast<Airport*>(platformAllocateBulk(kAirportsPerBlock * sizeof(Airport)));
+    if (!l.newest || l.used == kAirportsPerBlock) {
+        auto* block = static_cast<LifetimeAirportBlock*>(platformAllocateBulk(sizeof(LifetimeAirportBlock)));
         if (!block) return nullptr;
-        l.block = block;
+        block->next = l.newest;
+        l.newest = block;
         l.used = 0;
     }
-    Airport* airport = &l.block[l.used++];
+    Airport* airport = &l.newest->airports[l.used++];
     *airport = Airport{};
     return airport;
 }
@@ -307,10 +313,19 @@ Airport* newLifetimeAirport() {
 // Gives back the airport newLifetimeAirport made last.
 void dropNewestAirport(const Airport* airport) {
     LifetimeAirports& l = lifetimeAirports;
-    if (l.used && airport == &l.block[l.used - 1]) --l.used;
+    if (l.used && airport == &l.newest->airports[l.used - 1]) --l.used;
 }
 
 }  // namespace
+
+void releaseImportedAirports() {
+    for (LifetimeAirportBlock* block = lifetimeAirports.newest; block;) {
+        LifetimeAirportBlock* next = block->next;
+        platformReleaseBulk(block, sizeof(LifetimeAirportBlock));
+        block = next;
+    }
+    lifetimeAirports = LifetimeAirports{};
+}
 
 uint32_t parseAirportRecord(const char* path, ByteView view, uint32_t recordOffset) {
     uint32_t recordSize = 0;

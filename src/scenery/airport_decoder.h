@@ -24,6 +24,10 @@ constexpr uint16_t kComTypeTower = 6;
 // or could not be used (a record reaching past the file, or shorter than its fixed part: level 2).
 uint32_t parseAirportRecord(const char* path, ByteView view, uint32_t recordOffset);
 
+// Frees every airport the decoder has made. For tests and fuzzing, which build many times: nothing may
+// point at them any more (release the spatial index and the table first).
+void releaseImportedAirports();
+
 // The packed identifier (five base-38 digits above 5 ignored bits) as text with its leading blanks
 // removed: up to 5 characters and a NUL, written to `ident` (room for 6). Bytes after the moved NUL
 // keep what they held.

@@ -13,6 +13,7 @@
 #include "airportdb/database_file.h"
 #include "core/core_state.h"
 #include "core/progress.h"
+#include "scenery/airport_decoder.h"
 #include "scenery/import_record.h"
 #include "scenery/scenery_library.h"
 #include "scenery_writer.h"
@@ -61,7 +62,6 @@ protected:
         std::memset(basedir, 0, sizeof basedir);
     }
     void TearDown() override {
-        // The airports the decoder made live on in their blocks, like the program's.
         setProgressPlatform(nullptr);
         releaseSceneryLibrary();
         releaseImportRecord();
@@ -69,6 +69,7 @@ protected:
         databaseFile = DatabaseFile{};
         std::memset(basedir, 0, sizeof basedir);
         RecordsTest::TearDown();
+        releaseImportedAirports();  // nothing points at them once the index is released
         setLogLevel(0);
     }
 
