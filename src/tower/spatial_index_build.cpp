@@ -6,12 +6,15 @@
 // taking its first point as the root and splitting the rest stably (insertion order kept on each side)
 // by that root's key. The work is the same number of comparisons as the insertions make, but over
 // contiguous arrays, and the nodes come out in the order a search visits them.
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 #include <memory>
 #include <new>
+#include <thread>
 
 #include "airportdb/airport.h"
 #include "platform/platform.h"
@@ -101,12 +104,54 @@ uint32_t splitRun(const Run& run, const BuildPoint& node, BuildPoint* into) {
     return static_cast<uint32_t>(smaller - into);
 }
 
-// A subtree still to be built: its points, in insertion order, and the link that is to hold its root.
+// A subtree still to be built: its points, in insertion order, the link that is to hold its root, and
+// the root's place among the nodes. Nodes stand in preorder, so a subtree's nodes are contiguous and the
+// place of each is known before the subtrees beside it are built: they can be built in any order, or
+// at once, and the layout is the one a search visits.
 struct PendingSubtree {
     Run run;
     uint32_t depth;  // of its root, the tree's root being at 1
     KdNode** link;
+    uint32_t firstNode;
+
+    uint32_t points() const { return run.end - run.begin; }
 };
+
+// What every part of one build shares; each subtree writes only its own nodes and runs.
+struct Build {
+    Airport* airports;
+    KdNode* nodes;
+    BuildPoint* order;
+    BuildPoint* greater;
+};
+
+// Makes the subtree's root and splits the rest of its points between its sides. Writes the sides that
+// hold points to `sides`, the right one first, and returns how many.
+uint32_t buildRoot(const Build& b, const PendingSubtree& s, PendingSubtree sides[2]) {
+    const Run& run = s.run;
+    const BuildPoint root = firstPoint(run);
+    const double key[2] = {latitudeKey(root), longitudeKey(root)};
+    KdNode* node = b.nodes + s.firstNode;
+    // The latitude key is the airport's reference latitude, converted as an insertion converts it: its
+    // trig from here is the insertion's bit for bit, and costs less than a look-up by airport, which
+    // would miss the cache once per node.
+    const double phi = degreesToRadians(key[0]);
+    kdFillNode(node, key, &b.airports[root.source / 2], std::sin(phi), std::cos(phi));
+    *s.link = node;
+
+    BuildPoint* const into = run.points == b.order ? b.greater : b.order;
+    const uint32_t smaller = (s.depth & 1) ? splitRun<leftOnLatitude>(run, root, into)
+                                           : splitRun<leftOnLongitude>(run, root, into);
+    const uint32_t greaterEnd = run.end - 1;
+    const uint32_t leftNodes = smaller - run.begin;
+    uint32_t n = 0;
+    if (smaller < greaterEnd)
+        sides[n++] = PendingSubtree{Run{into, smaller, greaterEnd, true}, s.depth + 1, &node->right,
+                                    s.firstNode + 1 + leftNodes};
+    if (leftNodes) sides[n++] = PendingSubtree{Run{into, run.begin, smaller, false}, s.depth + 1, &node->left,
+                                               s.firstNode + 1};
+    return n;
+}
 
 template <class T>
 std::unique_ptr<T[]> allocate(size_t count) {
@@ -161,13 +206,106 @@ private:
     uint32_t capacity_ = 0;
 };
 
+// Builds the whole subtree, depth first. Returns its height (the depth of its deepest node), 0 when
+// memory ran out.
+uint32_t buildSubtree(const Build& b, const PendingSubtree& top) {
+    PendingStack pending;
+    if (!pending.push(top)) return 0;
+    uint32_t height = 0;
+    while (!pending.empty()) {
+        const PendingSubtree s = pending.pop();
+        if (s.depth > height) height = s.depth;
+        PendingSubtree sides[2];
+        const uint32_t n = buildRoot(b, s, sides);
+        // The left side waits on top: a search visits it first.
+        for (uint32_t i = 0; i < n; ++i)
+            if (!pending.push(sides[i])) return 0;
+    }
+    return height;
+}
+
+// Below this many points a build stays on the calling thread: starting threads would cost more.
+constexpr uint32_t kPointsForThreads = 8192;
+constexpr uint32_t kMostThreads = 4;
+constexpr uint32_t kMostParts = 64;
+
+// The subtrees that the threads share out, the largest first.
+class Parts {
+public:
+    // Splits the largest subtree, from the whole tree on, until there are enough for `threads` to
+    // share evenly. Returns the height of the roots made here, 0 when memory ran out.
+    uint32_t make(const Build& b, const PendingSubtree& whole, uint32_t threads) {
+        count_ = 0;
+        parts_[count_++] = whole;
+        uint32_t height = 0;
+        const uint32_t enough = whole.points() / (4 * threads);
+        while (count_ + 2 <= kMostParts) {
+            uint32_t largest = 0;
+            for (uint32_t i = 1; i < count_; ++i)
+                if (parts_[i].points() > parts_[largest].points()) largest = i;
+            if (parts_[largest].points() <= enough) break;
+            const PendingSubtree s = parts_[largest];
+            parts_[largest] = parts_[--count_];
+            if (s.depth > height) height = s.depth;
+            PendingSubtree sides[2];
+            const uint32_t n = buildRoot(b, s, sides);
+            for (uint32_t i = 0; i < n; ++i)
+                parts_[count_++] = sides[i];
+        }
+        std::sort(parts_, parts_ + count_,
+                  [](const PendingSubtree& x, const PendingSubtree& y) { return x.points() > y.points(); });
+        return height ? height : 1;
+    }
+
+    // Builds parts until none is left; returns the height of those built, 0 when memory ran out.
+    uint32_t work(const Build& b) {
+        uint32_t height = 1;
+        for (uint32_t i; (i = next_.fetch_add(1)) < count_;) {
+            const uint32_t h = buildSubtree(b, parts_[i]);
+            if (h == 0) return 0;
+            if (h > height) height = h;
+        }
+        return height;
+    }
+
+    uint32_t count() const { return count_; }
+
+private:
+    PendingSubtree parts_[kMostParts];
+    uint32_t count_ = 0;
+    std::atomic<uint32_t> next_{0};
+};
+
+// Builds the whole tree on `threads` threads, the calling one among them; the tree and its layout are
+// the ones a single thread makes. Returns its height, 0 when memory ran out.
+uint32_t buildInParts(const Build& b, const PendingSubtree& whole, uint32_t threads) {
+    Parts parts;
+    const uint32_t top = parts.make(b, whole, threads);
+    if (top == 0) return 0;
+    uint32_t heights[kMostThreads] = {};
+    std::thread helpers[kMostThreads];
+    uint32_t started = 0;
+    for (; started + 1 < threads && started + 1 < parts.count(); ++started) {
+        try {
+            helpers[started] = std::thread([&parts, &b, &heights, started] { heights[started] = parts.work(b); });
+        } catch (...) {
+            break;  // no thread to be had: the calling one does the rest
+        }
+    }
+    uint32_t height = parts.work(b);
+    for (uint32_t i = 0; i < started; ++i) {
+        helpers[i].join();
+        height = heights[i] == 0 || height == 0 ? 0 : std::max(height, heights[i]);
+    }
+    return height == 0 ? 0 : std::max(height, top);
+}
+
 // Builds the tree of the airports into the empty index; 0 when memory ran out (the index may then hold
 // a part of the tree, which the caller releases).
 int buildTree(Airport* airports, uint32_t count) {
     const uint32_t points = 2 * count;
     const BuildArrays arrays(points);
     BuildPoint* const order = arrays.order();
-    BuildPoint* const greater = arrays.greater();
     KdNode* nodes = kdTakeNodes(points);
     if (!order || !nodes) return 0;
     for (uint32_t i = 0; i < count; ++i) {
@@ -178,39 +316,12 @@ int buildTree(Airport* airports, uint32_t count) {
         order[2 * i] = BuildPoint{lon, a.apLat, 2 * i};
         order[2 * i + 1] = BuildPoint{lon > 0 ? lon - 360.0 : lon + 360.0, a.apLat, 2 * i + 1};
     }
-
-    PendingStack pending;
-    if (!pending.push(PendingSubtree{Run{order, 0, points, false}, 1, &spatialIndex.spatialIndexRoot})) return 0;
-    uint32_t height = 0;
-    KdNode* next = nodes;
-    while (!pending.empty()) {
-        const PendingSubtree s = pending.pop();
-        const Run& run = s.run;
-        const BuildPoint root = firstPoint(run);
-        const uint32_t airport = root.source / 2;
-        const double key[2] = {latitudeKey(root), longitudeKey(root)};
-        KdNode* node = next++;
-        // The latitude key is the airport's reference latitude, converted as an insertion converts it:
-        // its trig from here is the insertion's bit for bit, and costs less than a look-up by airport,
-        // which would miss the cache once per node.
-        const double phi = degreesToRadians(key[0]);
-        kdFillNode(node, key, &airports[airport], std::sin(phi), std::cos(phi));
-        *s.link = node;
-        if (s.depth > height) height = s.depth;
-
-        BuildPoint* const into = run.points == order ? greater : order;
-        const uint32_t smaller = (s.depth & 1) ? splitRun<leftOnLatitude>(run, root, into)
-                                               : splitRun<leftOnLongitude>(run, root, into);
-        // The left side waits on top, so nodes are laid out as a search visits them.
-        const uint32_t greaterEnd = run.end - 1;
-        if (smaller < greaterEnd &&
-            !pending.push(PendingSubtree{Run{into, smaller, greaterEnd, true}, s.depth + 1, &node->right}))
-            return 0;
-        if (smaller > run.begin &&
-            !pending.push(PendingSubtree{Run{into, run.begin, smaller, false}, s.depth + 1, &node->left}))
-            return 0;
-    }
-    if (!kdReserveFrames(height)) return 0;
+    const Build b{airports, nodes, order, arrays.greater()};
+    const PendingSubtree whole{Run{order, 0, points, false}, 1, &spatialIndex.spatialIndexRoot, 0};
+    const uint32_t cores = std::thread::hardware_concurrency();
+    const uint32_t threads = points < kPointsForThreads || cores < 2 ? 1 : std::min(cores, kMostThreads);
+    const uint32_t height = threads > 1 ? buildInParts(b, whole, threads) : buildSubtree(b, whole);
+    if (height == 0 || !kdReserveFrames(height)) return 0;
     spatialIndex.height = height;
     return 1;
 }

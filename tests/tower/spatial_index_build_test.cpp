@@ -39,6 +39,21 @@ std::vector<uint64_t> shape(const Airport* base) {
     return out;
 }
 
+// Whether the tree's nodes stand in memory in preorder, the order a search visits them.
+bool laidOutInPreorder() {
+    const KdNode* next = spatialIndex.spatialIndexRoot;
+    std::vector<const KdNode*> pending{spatialIndex.spatialIndexRoot};
+    while (!pending.empty()) {
+        const KdNode* n = pending.back();
+        pending.pop_back();
+        if (!n) continue;
+        if (n != next++) return false;
+        pending.push_back(n->right);
+        pending.push_back(n->left);
+    }
+    return true;
+}
+
 std::vector<RawPoint> randomPoints(uint32_t seed, size_t n, uint32_t distinct) {
     std::mt19937 random(seed);
     std::uniform_int_distribution<uint32_t> lat(0, 1u << 29), lon(0, 3u << 28), pick(0, distinct - 1);
@@ -79,8 +94,8 @@ TEST_F(SpatialIndexBuildTest, OnePassBuildAndQueuedAdditionsGiveTheInsertionsTre
         size_t insertedFirst;  // added one by one before the rest: the rest then goes in by insertion
     } cases[] = {
         {"random", randomPoints(1, 5000, 5000), 0},
-        {"duplicates among few positions", randomPoints(2, 3000, 7), 0},
-        {"one point repeated", std::vector<RawPoint>(800, RawPoint{equator, meridian}), 0},
+        {"duplicates among few positions", randomPoints(2, 4500, 7), 0},
+        {"one point repeated", std::vector<RawPoint>(4500, RawPoint{equator, meridian}), 0},
         {"ascending", line(1500, 0, 300000, 0, 500000), 0},
         {"descending", line(1500, 1u << 29, -300000, 3u << 28, -500000), 0},
         {"one latitude, longitudes ascending", line(1000, equator, 0, 0, 700000), 0},
@@ -119,6 +134,9 @@ TEST_F(SpatialIndexBuildTest, OnePassBuildAndQueuedAdditionsGiveTheInsertionsTre
         const uint32_t rest = static_cast<uint32_t>(airports.size() - c.insertedFirst);
         ASSERT_EQ(spatialIndexAddAll(airports.data() + c.insertedFirst, rest), 1) << c.name;
         EXPECT_EQ(shape(airports.data()), inserted) << c.name;
+        if (c.insertedFirst == 0) {
+            EXPECT_TRUE(laidOutInPreorder()) << c.name;
+        }
         releaseSpatialIndex();
     }
 }
