@@ -276,34 +276,69 @@ private:
     std::atomic<uint32_t> next_{0};
 };
 
-// Builds the whole tree on `threads` threads, the calling one among them; the tree and its layout are
-// the ones a single thread makes. Returns its height, 0 when memory ran out.
-uint32_t buildInParts(const Build& b, const PendingSubtree& whole, uint32_t threads) {
-    Parts parts;
-    const uint32_t top = parts.make(b, whole, threads);
-    if (top == 0) return 0;
-    uint32_t heights[kMostThreads] = {};
-    std::thread helpers[kMostThreads];
-    uint32_t started = 0;
-    for (; started + 1 < threads && started + 1 < parts.count(); ++started) {
-        try {
-            helpers[started] = std::thread([&parts, &b, &heights, started] { heights[started] = parts.work(b); });
-        } catch (...) {
-            break;  // no thread to be had: the calling one does the rest
+// Threads that help the calling one build the tree. They are started before the build's arrays are
+// made and filled, because a fresh thread can take milliseconds to get going (a virtual machine wakes
+// an idle processor slowly): that wait passes while the arrays fill, and they then wait, yielding,
+// for the parts. The tree and its layout are the ones a single thread makes.
+class Helpers {
+public:
+    explicit Helpers(uint32_t count) {
+        for (; started_ < count && started_ < kMostThreads - 1; ++started_) {
+            try {
+                threads_[started_] = std::thread([this, i = started_] { help(i); });
+            } catch (...) {
+                break;  // no thread to be had: fewer help
+            }
         }
     }
-    uint32_t height = parts.work(b);
-    for (uint32_t i = 0; i < started; ++i) {
-        helpers[i].join();
-        height = heights[i] == 0 || height == 0 ? 0 : std::max(height, heights[i]);
+    ~Helpers() {
+        uint32_t waiting = kWaiting;
+        state_.compare_exchange_strong(waiting, kCancelled);
+        for (uint32_t i = 0; i < started_; ++i)
+            threads_[i].join();
     }
-    return height == 0 ? 0 : std::max(height, top);
-}
+    Helpers(const Helpers&) = delete;
+    Helpers& operator=(const Helpers&) = delete;
+
+    // Builds the whole tree; returns its height, 0 when memory ran out.
+    uint32_t build(const Build& b, const PendingSubtree& whole) {
+        if (started_ == 0) return buildSubtree(b, whole);
+        const uint32_t top = parts_.make(b, whole, started_ + 1);
+        build_ = &b;
+        state_.store(kGo, std::memory_order_release);
+        uint32_t height = parts_.work(b);
+        for (uint32_t i = 0; i < started_; ++i) {
+            threads_[i].join();
+            height = heights_[i] == 0 || height == 0 ? 0 : std::max(height, heights_[i]);
+        }
+        started_ = 0;
+        return height == 0 || top == 0 ? 0 : std::max(height, top);
+    }
+
+private:
+    enum : uint32_t { kWaiting, kGo, kCancelled };
+
+    void help(uint32_t i) {
+        uint32_t state;
+        while ((state = state_.load(std::memory_order_acquire)) == kWaiting)
+            std::this_thread::yield();
+        if (state == kGo) heights_[i] = parts_.work(*build_);
+    }
+
+    Parts parts_;
+    const Build* build_ = nullptr;
+    std::atomic<uint32_t> state_{kWaiting};
+    std::thread threads_[kMostThreads - 1];
+    uint32_t heights_[kMostThreads - 1] = {};
+    uint32_t started_ = 0;
+};
 
 // Builds the tree of the airports into the empty index; 0 when memory ran out (the index may then hold
 // a part of the tree, which the caller releases).
 int buildTree(Airport* airports, uint32_t count) {
     const uint32_t points = 2 * count;
+    const uint32_t cores = std::thread::hardware_concurrency();
+    Helpers helpers(points < kPointsForThreads || cores < 2 ? 0 : std::min(cores, kMostThreads) - 1);
     const BuildArrays arrays(points);
     BuildPoint* const order = arrays.order();
     KdNode* nodes = kdTakeNodes(points);
@@ -318,9 +353,7 @@ int buildTree(Airport* airports, uint32_t count) {
     }
     const Build b{airports, nodes, order, arrays.greater()};
     const PendingSubtree whole{Run{order, 0, points, false}, 1, &spatialIndex.spatialIndexRoot, 0};
-    const uint32_t cores = std::thread::hardware_concurrency();
-    const uint32_t threads = points < kPointsForThreads || cores < 2 ? 1 : std::min(cores, kMostThreads);
-    const uint32_t height = threads > 1 ? buildInParts(b, whole, threads) : buildSubtree(b, whole);
+    const uint32_t height = helpers.build(b, whole);
     if (height == 0 || !kdReserveFrames(height)) return 0;
     spatialIndex.height = height;
     return 1;
