@@ -217,7 +217,7 @@ uint32_t buildSubtree(const Build& b, const PendingSubtree& top) {
         if (s.depth > height) height = s.depth;
         PendingSubtree sides[2];
         const uint32_t n = buildRoot(b, s, sides);
-        // The left side waits on top: a search visits it first.
+        // The left side waits on top: its nodes come next in memory, so they are written in order.
         for (uint32_t i = 0; i < n; ++i)
             if (!pending.push(sides[i])) return 0;
     }
@@ -233,7 +233,7 @@ constexpr uint32_t kMostParts = 64;
 class Parts {
 public:
     // Splits the largest subtree, from the whole tree on, until there are enough for `threads` to
-    // share evenly. Returns the height of the roots made here, 0 when memory ran out.
+    // share evenly. Returns the height of the roots made here (the nodes need no memory of their own).
     uint32_t make(const Build& b, const PendingSubtree& whole, uint32_t threads) {
         count_ = 0;
         parts_[count_++] = whole;
@@ -312,7 +312,7 @@ public:
             height = heights_[i] == 0 || height == 0 ? 0 : std::max(height, heights_[i]);
         }
         started_ = 0;
-        return height == 0 || top == 0 ? 0 : std::max(height, top);
+        return height == 0 ? 0 : std::max(height, top);
     }
 
 private:
