@@ -10,6 +10,11 @@
 #if !defined(__GNUC__) || !defined(__i386__)
 #error "the entry point of the 32-bit x86 build with GCC (MinGW-w64)"
 #endif
+// GCC has no use for SSE in this code today, so the object alone would not show the flags it was
+// compiled with: the build stops on them.
+#if defined(__SSE__) || defined(__MMX__) || defined(__i686__)
+#error "the processor check must be compiled for the original Pentium, without MMX and SSE"
+#endif
 
 #include "platform/win32/i686/processor_entry.h"
 
@@ -28,9 +33,9 @@ namespace {
 
 constexpr char kTitle[] = "kestrel " KESTREL_VERSION;
 
-// For the console and the message box alike.
+// For the console and the message box alike; the blank line sets the first line apart in the box.
 constexpr char kNoSse2Text[] =
-    "kestrel needs a processor with SSE2, and this computer's processor does not have it.\r\n"
+    "kestrel needs a processor with SSE2, and this computer's processor does not have it.\r\n\r\n"
     "SSE2 is in Intel processors from the Pentium 4 and the Pentium M on, in AMD processors from the "
     "Athlon 64 and the Opteron on, and in VIA processors from the C7 on.\r\n"
     "The Pentium III, the Athlon XP, the Duron, the VIA C3 and older processors lack it, and so do "
