@@ -1,7 +1,8 @@
 // The 32-bit program's entry point. Everything else of kestrel.exe is compiled for SSE2 (the three
 // builds compute the same bits that way), and the C runtime's start-up already runs the program's
 // static constructors: on a processor without SSE2 the first such instruction ends the process with a
-// system error box and no word of kestrel's. This file runs first and alone.
+// system error box and no word of kestrel's. This file runs first: before it the loader only calls the
+// runtime's TLS callbacks, which use no SSE.
 //
 // It is compiled without SSE and MMX, for the original Pentium (the oldest processor Windows XP runs
 // on: no cmov), without a stack protector or other instrumented code, and it calls nothing but the
