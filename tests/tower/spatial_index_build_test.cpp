@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <random>
@@ -7,6 +8,8 @@
 #include <vector>
 
 #include "airportdb/airport_fixtures.h"
+#include "platform/platform.h"
+#include "support/processor_affinity.h"
 
 namespace {
 
@@ -138,6 +141,27 @@ TEST_F(SpatialIndexBuildTest, OnePassBuildAndQueuedAdditionsGiveTheInsertionsTre
             EXPECT_TRUE(laidOutInPreorder()) << c.name;
         }
         releaseSpatialIndex();
+    }
+}
+
+// A process confined to fewer processors than the machine has gets no more helpers than they can run.
+TEST(SpatialIndexBuild, HelpersAreCountedFromTheProcessorsTheProcessMayRunOn) {
+    const uint64_t all = processorMask();
+    const uint32_t count = static_cast<uint32_t>(std::popcount(all));
+    if (count < 2) GTEST_SKIP() << "one processor to run on: nothing to confine";
+    const uint64_t first = all & (~all + 1), firstTwo = first | ((all & ~first) & (~(all & ~first) + 1));
+    const struct {
+        uint64_t mask;
+        uint32_t processors, airports, helpers;
+    } cases[] = {{first, 1, 100000, 0},
+                 {firstTwo, 2, 100000, 1},
+                 {firstTwo, 2, 4095, 0},
+                 {firstTwo, 2, 4096, 1},
+                 {all, count, 100000, std::min(count, 4u) - 1}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(setProcessorMask(c.mask));
+        EXPECT_EQ(platformUsableProcessors(), c.processors) << c.mask;
+        EXPECT_EQ(spatialIndexBuildHelpers(c.airports), c.helpers) << c.mask << ", " << c.airports;
     }
 }
 
