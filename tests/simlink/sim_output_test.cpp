@@ -80,31 +80,23 @@ TEST_F(SimOutputTest, TextIsSentAsAZeroFilled128ByteField) {
     EXPECT_EQ(writes[0].data[127], 0);
 }
 
-// The display time is the interface's 16-bit word; the word behind it, the interface's count of
-// aircraft changes that other add-ons watch, keeps its value through every text.
+// The display time is the interface's 16-bit word: the word behind it, the interface's count of aircraft
+// changes that other add-ons watch, keeps its value through every text.
 TEST_F(SimOutputTest, DisplayTimeIsA16BitWordThatTakesTheNearerEndOfItsRange) {
-    auto changes = [&] {
-        return server->core().memory().bytes[0x32FC] | server->core().memory().bytes[0x32FD] << 8;
-    };
-    const int before = changes();
-    ASSERT_NE(before, 0);
-    const struct {
-        int32_t seconds;
-        int16_t sent;
-    } cases[] = {
-        {5, 5}, {0, 0}, {-1, -1}, {40000, 32767}, {-40000, -32768}, {INT32_MIN, -32768}, {INT32_MAX, 32767}};
+    const uint8_t* changes = server->core().memory().bytes.data() + 0x32FC;
+    const std::vector<uint8_t> before(changes, changes + 2);
+    ASSERT_NE(before, std::vector<uint8_t>(2, 0));
+    const int32_t cases[][2] = {{5, 5},           {0, 0},           {-1, -1},          {40000, 32767},
+                                {-40000, -32768}, {INT32_MIN, -32768}, {INT32_MAX, 32767}};
     for (const auto& c : cases) {
-        ASSERT_EQ(simShowText("x", c.seconds), 1) << c.seconds;
+        ASSERT_EQ(simShowText("x", c[0]), 1) << c[0];
         const std::vector<Write> writes = writesIn(server->block);
         ASSERT_EQ(writes.size(), 2u);
         EXPECT_EQ(writes[1].offset, 0x32FAu);
-        EXPECT_EQ(writes[1].data, (std::vector<uint8_t>{static_cast<uint8_t>(c.sent & 0xFF),
-                                                        static_cast<uint8_t>((c.sent >> 8) & 0xFF)}))
-            << c.seconds;
-        EXPECT_NE(server->records.back().find(",\"textSeconds\":" + std::to_string(c.sent) + "}"),
-                  std::string::npos)
-            << server->records.back();
-        EXPECT_EQ(changes(), before) << c.seconds;
+        EXPECT_EQ(writes[1].data, (std::vector<uint8_t>{uint8_t(c[1]), uint8_t(c[1] >> 8)})) << c[0];
+        const std::string& record = server->records.back();
+        EXPECT_NE(record.find(",\"textSeconds\":" + std::to_string(c[1]) + "}"), std::string::npos) << record;
+        EXPECT_EQ(std::vector<uint8_t>(changes, changes + 2), before) << c[0];
     }
 }
 
