@@ -123,9 +123,18 @@ int isBuildRequest(int argc, char** argv) {
 // returns 0.
 int takeInstanceLock() {
     uint32_t holder = 0;
-    // A lock that cannot be set up at all stops nobody: kestrel ran without one before.
-    if (platformAcquireInstanceLock("kestrel", &holder) != kInstanceRunning) return 1;
-    // Level 0: the settings are not read yet, and no kestrel.ini can hide it.
+    const int lock = platformAcquireInstanceLock("kestrel", &holder);
+    // Level 0 for these lines: the settings are not read yet, and no kestrel.ini can hide them.
+    if (lock == kInstanceLockUnavailable) {
+        // A lock that cannot be had stops nobody: kestrel ran without one before.
+        char* error = lastErrorText();
+        logMessage(
+            0,
+            "Unable to take the lock that lets only one kestrel run, error was: %s. kestrel runs without it.",
+            error);
+        releaseErrorText(error);
+    }
+    if (lock != kInstanceRunning) return 1;
     if (holder)
         logMessage(0, "kestrel is already running (process %u)", holder);
     else

@@ -18,6 +18,7 @@
 #include "platform/instance_lock.h"
 #include "platform/ipc_transport.h"
 #include "platform/path_text.h"
+#include "platform/processors.h"
 #include "platform/profile.h"
 #include "platform/progress_window.h"
 #include "platform/sim_folder.h"

@@ -18,7 +18,7 @@ constexpr uint32_t kRadioSelector = 0x3122;     // 1, read: bit 7 COM1, else bit
 constexpr uint32_t kCom1Frequency = 0x034E;     // 2, read: BCD digits of 1xx.xx MHz
 constexpr uint32_t kCom2Frequency = 0x3118;     // 2, read: same encoding
 constexpr uint32_t kText = 0x3380;              // 128, write: on-screen text, NUL-terminated, zero-filled
-constexpr uint32_t kTextSeconds = 0x32FA;       // 4, write: how long the text stays, seconds
+constexpr uint32_t kTextSeconds = 0x32FA;       // 2, write: i16, seconds the text stays (0: until replaced)
 constexpr uint32_t kTowerLatitude = 0x0D50;     // 8, write: unit of kLatitude
 constexpr uint32_t kTowerLongitude = 0x0D58;    // 8, write: unit of kLongitude
 constexpr uint32_t kTowerAltitude = 0x0D60;     // 8, write: unit of kAltitude
@@ -26,6 +26,7 @@ constexpr uint32_t kTowerZoom = 0x8330;         // 2, write: tower view zoom
 constexpr uint32_t kSimFolder = 0x3E00;         // 260, read: installation folder, NUL-terminated
 
 constexpr uint32_t kTextSize = 128;
+constexpr uint32_t kTextSecondsSize = 2;
 constexpr uint32_t kSimFolderSize = 260;
 
 // Scale of the latitude unit: 10001750 * 2^32 is 90 degrees.

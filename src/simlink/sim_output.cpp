@@ -53,10 +53,14 @@ int simShowText(const char* text, int32_t seconds) {
     uint8_t buffer[fsuipc::kTextSize] = {};
     if (text) std::strncpy(reinterpret_cast<char*>(buffer), text, fsuipc::kTextSize - 1);
     if (!simConnect()) return 0;
-    uint8_t duration[4];
-    putU32(duration, static_cast<uint32_t>(seconds));
+    // A 16-bit word: the word after it counts the aircraft changes, which other add-ons watch, and a
+    // wider write would reset it at every text.
+    const int32_t word = seconds < INT16_MIN ? INT16_MIN : seconds > INT16_MAX ? INT16_MAX : seconds;
+    uint8_t duration[fsuipc::kTextSecondsSize];
+    putU16(duration, static_cast<uint16_t>(static_cast<int16_t>(word)));
     if (!ipcWrite(fsuipc::kText, fsuipc::kTextSize, buffer, &ipcResult) ||
-        !ipcWrite(fsuipc::kTextSeconds, 4, duration, &ipcResult) || !ipcProcess(&ipcResult)) {
+        !ipcWrite(fsuipc::kTextSeconds, fsuipc::kTextSecondsSize, duration, &ipcResult) ||
+        !ipcProcess(&ipcResult)) {
         simDropLink();
         return 0;
     }

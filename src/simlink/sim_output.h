@@ -5,8 +5,9 @@
 
 #include <cstdint>
 
-// Shows `text` (at most 127 characters are sent) for `seconds`. Opens the link when it is closed.
-// 1 when the text was sent.
+// Shows `text` (at most 127 characters are sent) for `seconds`, which the interface holds in 16 bits:
+// beyond -32768..32767 it takes the nearer end. Opens the link when it is closed. 1 when the text was
+// sent.
 int simShowText(const char* text, int32_t seconds);
 
 // Moves the tower view to `lat`, `lon` (degrees) and `alt` (metres); with `writeZoom` also sets the

@@ -60,6 +60,10 @@ int spatialIndexFlush();
 // when memory ran out for an airport (logged).
 int spatialIndexAddAll(Airport* airports, uint32_t count);
 
+// The threads that help the one-pass build of `count` airports: none below 4,096 airports, else one
+// fewer than the processors the process may run on (platformUsableProcessors), at most three.
+uint32_t spatialIndexBuildHelpers(uint32_t count);
+
 // Inserts one point (latitude, longitude) below the root; returns the root. The point is dropped
 // (logged) when memory ran out.
 KdNode* kdInsert(const double point[2], Airport* airport);

@@ -337,8 +337,7 @@ private:
 // a part of the tree, which the caller releases).
 int buildTree(Airport* airports, uint32_t count) {
     const uint32_t points = 2 * count;
-    const uint32_t cores = std::thread::hardware_concurrency();
-    Helpers helpers(points < kPointsForThreads || cores < 2 ? 0 : std::min(cores, kMostThreads) - 1);
+    Helpers helpers(spatialIndexBuildHelpers(count));
     const BuildArrays arrays(points);
     BuildPoint* const order = arrays.order();
     KdNode* nodes = kdTakeNodes(points);
@@ -360,6 +359,12 @@ int buildTree(Airport* airports, uint32_t count) {
 }
 
 }  // namespace
+
+uint32_t spatialIndexBuildHelpers(uint32_t count) {
+    if (count < kPointsForThreads / 2) return 0;
+    const uint32_t processors = platformUsableProcessors();
+    return std::min(processors, kMostThreads) - 1;
+}
 
 int spatialIndexAddAll(Airport* airports, uint32_t count) {
     const int queued = spatialIndexFlush();  // those come first

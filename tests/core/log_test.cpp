@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <string>
 
@@ -95,6 +96,23 @@ TEST(LogFile, CopiesEveryPrintedLineWithTheTimeOfDay) {
     const std::string stamp = "[0-2][0-9]:[0-5][0-9]:[0-6][0-9]\\.[0-9]{3} ";
     EXPECT_TRUE(std::regex_match(written, std::regex(stamp + "one\r\n" + stamp + "two\r\n" + stamp + "three\r\n")))
         << written;
+}
+
+// The longest message, all short lines: with their stamps it is several times the writer's buffer.
+TEST(LogFile, AFullSizeMessageOfManyLinesComesOutWholeEachLineStamped) {
+    TempDir dir;
+    const std::string path = dir.file("kestrel.log");
+    LogCapture log(3);
+    ASSERT_EQ(openLogFile(path.c_str()), 1);
+    std::string message;
+    for (int i = 0; message.size() < kLogBufferSize; ++i)
+        message += i % 3 ? "a" : i % 2 ? "\r\n" : "\n";
+    logMessage(0, "%s", message.c_str());  // cut to the buffer
+    closeLogFile();
+    const std::string written = readFile(path), stamp = "[0-2][0-9]:[0-5][0-9]:[0-6][0-9]\\.[0-9]{3} ";
+    EXPECT_EQ(std::regex_replace(written, std::regex("(^|\n)" + stamp), "$1"), log.text());
+    EXPECT_EQ(written.size(),
+              log.text().size() + 13 * std::count(log.text().begin(), log.text().end(), '\n'));
 }
 
 TEST(LogFile, AnUnwritableLogCostsOneConsoleLine) {

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sched.h>
+#endif
 
 #include <bit>
 #include <cstring>
@@ -7,6 +10,7 @@
 #include <vector>
 
 #include "airportdb/airport_fixtures.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -140,5 +144,23 @@ TEST_F(SpatialIndexBuildTest, OnePassBuildAndQueuedAdditionsGiveTheInsertionsTre
         releaseSpatialIndex();
     }
 }
+
+#ifndef _WIN32
+// A process confined to one processor of several gets no helper: it would only take turns with the build.
+TEST(SpatialIndexBuild, HelpersAreCountedFromTheProcessorsTheProcessMayRunOn) {
+    cpu_set_t all, one;
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    if (CPU_COUNT(&all) < 2) GTEST_SKIP() << "one processor to run on: nothing to confine";
+    CPU_ZERO(&one);
+    for (int cpu = 0; CPU_COUNT(&one) == 0; ++cpu)
+        if (CPU_ISSET(cpu, &all)) CPU_SET(cpu, &one);
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    const uint32_t processors = platformUsableProcessors(), helpers = spatialIndexBuildHelpers(100000);
+    ASSERT_EQ(sched_setaffinity(0, sizeof all, &all), 0);
+    EXPECT_EQ(processors, 1u);
+    EXPECT_EQ(helpers, 0u);
+    EXPECT_EQ(platformUsableProcessors(), static_cast<uint32_t>(CPU_COUNT(&all)));
+}
+#endif
 
 }  // namespace

@@ -31,6 +31,7 @@ constexpr uint32_t kCom1 = 0x034E;
 constexpr uint32_t kCom2 = 0x3118;
 constexpr uint32_t kText = 0x3380;
 constexpr uint32_t kTextSeconds = 0x32FA;
+constexpr uint32_t kAircraftChanges = 0x32FC;  // 2 bytes, the interface's own
 constexpr uint32_t kTowerLatitude = 0x0D50;
 constexpr uint32_t kTowerLongitude = 0x0D58;
 constexpr uint32_t kTowerAltitude = 0x0D60;
@@ -163,6 +164,7 @@ void OffsetMemory::putU64(uint32_t offset, uint64_t value) {
 void seedMemory(OffsetMemory& memory, const Seed& seed) {
     memory.putU32(kInterfaceVersion, seed.interfaceVersion);
     memory.putU32(kSimVersion, seed.simVersion);
+    memory.putU16(kAircraftChanges, seed.aircraftChanges);
     uint8_t folder[kFsDirSize] = {};
     std::memcpy(folder, seed.fsDir.data(), seed.fsDir.size() < kFsDirSize ? seed.fsDir.size() : kFsDirSize);
     memory.write(kFsDir, folder, kFsDirSize);
@@ -402,10 +404,9 @@ std::string recordLine(uint64_t message, double time, const std::vector<WriteRec
                 nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - w.data.data()) : size;
             line +=
                 ",\"text\":" + jsonString(w.data.data(), length) + ",\"textSize\":" + std::to_string(size);
-        } else if (w.offset == kTextSeconds && size == 4) {
-            uint32_t raw = 0;
-            readU32(ByteView{w.data.data(), 4}, 0, raw);
-            line += ",\"textSeconds\":" + std::to_string(static_cast<int32_t>(raw));
+        } else if (w.offset == kTextSeconds && size == 2) {
+            const uint16_t raw = static_cast<uint16_t>(w.data[0] | (w.data[1] << 8));
+            line += ",\"textSeconds\":" + std::to_string(static_cast<int16_t>(raw));
         } else if (w.offset == kLibraryVersion && size == 2) {
             line += ",\"libraryVersion\":" + std::to_string(w.data[0] | (w.data[1] << 8));
         } else {
@@ -415,7 +416,23 @@ std::string recordLine(uint64_t message, double time, const std::vector<WriteRec
         }
     }
     if (!other.empty()) line += ",\"other\":[" + other + "]";
+    const std::string fault = faultOf(writes);
+    if (!fault.empty())
+        line += ",\"fault\":" + jsonString(reinterpret_cast<const uint8_t*>(fault.data()), fault.size());
     return line + "}";
+}
+
+std::string faultOf(const std::vector<WriteRecord>& writes) {
+    for (const WriteRecord& w : writes)
+        if (w.offset < kAircraftChanges + 2 && w.offset + w.data.size() > kAircraftChanges) {
+            char why[128];
+            std::snprintf(
+                why, sizeof why,
+                "the write of %zu bytes at 0x%X reaches 0x32FC, the interface's count of aircraft changes",
+                w.data.size(), w.offset);
+            return why;
+        }
+    return "";
 }
 
 Core::Core(const Options& options, Scenario scenario, Clock clock, Sink record, Sink log)
@@ -493,6 +510,13 @@ bool Core::handle(uint8_t* block, size_t size, uint32_t& reply) {
     if (options_.verbose && log_) {
         std::snprintf(note, sizeof note, "msg %llu at %.3f s: %u reads, %zu writes",
                       static_cast<unsigned long long>(messages_), time, result.reads, result.writes.size());
+        log_(note);
+    }
+    // A client fault that other add-ons would suffer: reported whether or not the run is verbose.
+    const std::string fault = faultOf(result.writes);
+    if (!fault.empty() && log_) {
+        std::snprintf(note, sizeof note, "msg %llu at %.3f s: %s", static_cast<unsigned long long>(messages_),
+                      time, fault.c_str());
         log_(note);
     }
     if (record_) {

@@ -35,6 +35,9 @@ struct Seed {
     uint32_t interfaceVersion = 0x20000000;  // 0x3304: must exceed 0x19980004 for the client
     uint32_t simVersion = 0xFADE0009;        // 0x3308: 0xFADE marker, version 9
     std::string fsDir = "C:\\FS9\\";         // 0x3E00: up to 260 bytes; 260 leaves no NUL
+    // 0x32FC: the interface's count of aircraft changes, which other add-ons watch. Not 0, so that a
+    // client write over it shows.
+    uint16_t aircraftChanges = 1;
 };
 void seedMemory(OffsetMemory& memory, const Seed& seed);
 
@@ -103,8 +106,12 @@ int64_t altitudeUnits(double metres);
 bool parseFrequency(const std::string& text, uint16_t& bcd);
 
 // The JSON line (without line break) recording the writes of message `message` at scenario time `time`;
-// empty when the block wrote nothing.
+// empty when the block wrote nothing. A write over 0x32FC, which only the interface itself changes, adds
+// the fault (faultOf).
 std::string recordLine(uint64_t message, double time, const std::vector<WriteRecord>& writes);
+// The client's fault among the writes, or empty: a write that reaches 0x32FC (the 4-byte display time
+// of an older client at 0x32FA does).
+std::string faultOf(const std::vector<WriteRecord>& writes);
 
 struct Options {
     std::string scenarioPath;

@@ -14,7 +14,7 @@ namespace {
 
 int heldFd = -1;
 
-// The holder's id as it wrote it; anything else in the file (another user's, a torn write) gives 0.
+// The holder's id as it wrote it; anything else in the file (a torn write) gives 0.
 uint32_t holderOf(int fd) {
     char text[16];
     const ssize_t length = pread(fd, text, sizeof text, 0);
@@ -30,16 +30,21 @@ uint32_t holderOf(int fd) {
 
 int platformAcquireInstanceLock(const char* name, uint32_t* otherProcessId) {
     *otherProcessId = 0;
-    const std::string path = ipcRunDir() + "/" + name + ".lock";
-    // The run directory may be the shared /tmp: follow no link, and block on nothing placed there.
+    // One lock per user, as Windows has one per logon session: in a shared run directory such as /tmp
+    // the kestrels of two users do not exclude each other, and no file of another user is ever used.
+    const uid_t user = geteuid();
+    const std::string path = ipcRunDir() + "/" + name + "-" + std::to_string(user) + ".lock";
+    // Follow no link, and block on nothing placed there.
     const int flags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-    int fd = open(path.c_str(), O_RDWR | O_CREAT | flags, 0644);
-    if (fd < 0 && errno == EACCES)
-        fd = open(path.c_str(), O_RDONLY | flags);  // another user's: still lockable
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | flags, 0600);
     if (fd < 0) return kInstanceLockUnavailable;
+    // Only a file of this user's own with no other name is ours to lock and write: another user's
+    // could be held against us, and a hard link would have us write our id into the file it names.
     struct stat status;
-    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != user ||
+        status.st_nlink != 1) {
         close(fd);
+        errno = EPERM;
         return kInstanceLockUnavailable;
     }
     // flock, not fcntl: its lock belongs to this open file, so no other close in the process drops it.
@@ -47,10 +52,11 @@ int platformAcquireInstanceLock(const char* name, uint32_t* otherProcessId) {
         const int error = errno;
         if (error == EWOULDBLOCK) *otherProcessId = holderOf(fd);
         close(fd);
+        errno = error;
         return error == EWOULDBLOCK ? kInstanceRunning : kInstanceLockUnavailable;
     }
     // The id is only for the next one's message: the lock holds without it.
-    if (status.st_uid == geteuid() && ftruncate(fd, 0) == 0) {
+    if (ftruncate(fd, 0) == 0) {
         char text[16];
         const int length = std::snprintf(text, sizeof text, "%ld\n", static_cast<long>(getpid()));
         const ssize_t written = pwrite(fd, text, static_cast<size_t>(length), 0);

@@ -259,7 +259,7 @@ TEST(Record, DecodesKnownWritesAndKeepsTheRest) {
     std::vector<uint8_t> text(128, 0);
     std::memcpy(text.data(), "A \"q\"\\\x01\xE9", 8);
     writes.push_back({0x3380, text});
-    writes.push_back({0x32FA, bytesOf(0xFFFFFFFF, 4)});
+    writes.push_back({0x32FA, bytesOf(0xFFFF, 2)});
     writes.push_back({0x0D50, bytesOf(1, 4)});  // not the tower field's size
     EXPECT_EQ(sim::recordLine(7, 1.25, writes),
               "{\"msg\":7,\"time\":1.250,\"towerLat\":90.000000000,\"towerLatRaw\":42957189152768000,"
@@ -268,6 +268,11 @@ TEST(Record, DecodesKnownWritesAndKeepsTheRest) {
               "\"text\":\"A \\\"q\\\"\\\\\\u0001\\u00e9\",\"textSize\":128,\"textSeconds\":-1,"
               "\"other\":[{\"offset\":3408,\"size\":4,\"hex\":\"01000000\"}]}");
     EXPECT_EQ(sim::recordLine(8, 0, {}), "");
+    // The display time written as 4 bytes overwrites the interface's count of aircraft changes.
+    EXPECT_EQ(sim::recordLine(9, 0, {{0x32FA, bytesOf(5, 4)}}),
+              "{\"msg\":9,\"time\":0.000,\"other\":[{\"offset\":13050,\"size\":4,\"hex\":\"05000000\"}],"
+              "\"fault\":\"the write of 4 bytes at 0x32FA reaches 0x32FC, the interface's count of aircraft "
+              "changes\"}");
 }
 
 TEST(Options, ReadsEveryOptionAndRefusesBadOnes) {
