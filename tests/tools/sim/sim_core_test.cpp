@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/bytes.h"
@@ -310,6 +311,8 @@ TEST(Options, ReadsEveryOptionAndRefusesBadOnes) {
                                       "8",
                                       "--fault-count",
                                       "9",
+                                      "--zero-versions-for",
+                                      "2.5",
                                       "--verbose"};
     std::vector<char*> argv;
     for (std::string& w : words)
@@ -331,6 +334,7 @@ TEST(Options, ReadsEveryOptionAndRefusesBadOnes) {
     EXPECT_EQ(options.changeIdAfter, 7);
     EXPECT_EQ(options.garbageAfter, 8);
     EXPECT_EQ(options.faultCount, 9);
+    EXPECT_DOUBLE_EQ(options.zeroVersionsFor, 2.5);
     EXPECT_EQ(options.seed.interfaceVersion, 1u);
     EXPECT_EQ(options.seed.fsDir, "D:\\FS9");
 
@@ -341,6 +345,7 @@ TEST(Options, ReadsEveryOptionAndRefusesBadOnes) {
                                                {"--fault-count", "0x40000001"},
                                                {"--garbage-after"},
                                                {"--version-words", "1"},
+                                               {"--zero-versions-for", "-1"},
                                                {"--fs-dir", std::string(261, 'a')},
                                                {"--record"},
                                                {"--bogus"}}) {
@@ -385,6 +390,27 @@ TEST(Core, FaultsAndTheEnd) {
     EXPECT_FALSE(core.finished());
     now = 2.6;  // 5.2 scenario seconds: past the last row
     EXPECT_TRUE(core.finished());
+}
+
+// --zero-versions-for: an interface not ready yet reads zeros, then the words it serves.
+TEST(Core, VersionWordsReadZeroForTheFirstSeconds) {
+    sim::Options options;
+    options.zeroVersionsFor = 2;
+    double now = 1.5;
+    sim::Core core(options, sim::Scenario{}, [&] { return now; }, nullptr, nullptr);
+    for (const auto& [at, interfaceVersion, simVersion] :
+         {std::tuple{1.5, 0u, 0u}, std::tuple{2.0, 0x20000000u, 0xFADE0009u}}) {
+        now = at;
+        BlockBuilder block;
+        block.read(0x3304, 8).word(0);
+        uint32_t reply = 0;
+        ASSERT_TRUE(core.handle(block.bytes.data(), block.bytes.size(), reply));
+        uint32_t read = 0;
+        readU32(ByteView{block.bytes.data(), block.bytes.size()}, 16, read);
+        EXPECT_EQ(read, interfaceVersion) << at;
+        readU32(ByteView{block.bytes.data(), block.bytes.size()}, 20, read);
+        EXPECT_EQ(read, simVersion) << at;
+    }
 }
 
 // Each reply fault hits the messages after its start for --fault-count messages, on a block carried out
