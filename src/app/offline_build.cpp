@@ -8,9 +8,10 @@
 #include "app/offline_table.h"
 #include "app/run.h"
 #include "core/log_file.h"
+#include "core/run_log.h"
 
 int buildOffline(const OfflineRequest& request, std::string& out, std::string& reason) {
-    openLogFile(kLogFilePath);  // a build writes the log of a start
+    openRunLog(kLogFilePath);  // a build writes the log of a start
     if (int code = prepareOfflineSettings(request, reason)) return code;
     if (!useOfflineSimFolder(request.fsDir)) {
         logInitFailed();

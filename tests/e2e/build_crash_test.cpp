@@ -53,12 +53,12 @@ protected:
         return f.kestrel.output();
     }
 
-    // The names in kestrel's working folder besides its settings and its log.
+    // The names in kestrel's working folder besides its settings and its logs.
     std::set<std::string> leftovers() const {
+        static const std::set<std::string> kept{"kestrel.ini", "kestrel.log", "kestrel.prev.log"};
         std::set<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(f.workFile("")))
-            if (entry.path().filename() != "kestrel.ini" && entry.path().filename() != "kestrel.log")
-                names.insert(entry.path().filename().string());
+            if (!kept.count(entry.path().filename().string())) names.insert(entry.path().filename().string());
         return names;
     }
 

@@ -148,6 +148,38 @@ TEST(Startup, ACtrlCWhileItWaitsEndsTheStartAsAStop) {
     EXPECT_TRUE(f.kestrel.output().ends_with(kWaitLine + "Main loop finished\r\n")) << f.kestrel.output();
 }
 
+// Every run keeps the log before it as kestrel.prev.log; a start refused because another kestrel runs
+// touches neither.
+TEST(Startup, ThePreviousLogIsKeptAndARefusedStartTouchesNeither) {
+    FlightFixture f;
+    f.writeScenery(oneAirport());
+    f.writeSettings("[KestrelConfig]\r\nLogLevel=4\r\n");
+    std::string folder = f.simFolder();
+    folder.pop_back();
+    ChildProcess build;
+    ASSERT_TRUE(build.start(builtProgram("kestrel"), {"--fs-dir", folder, "--build"}, f.workFile("")));
+    int code = -1;
+    ASSERT_TRUE(build.waitForExit(90000, code));
+    ASSERT_EQ(code, 0);
+    EXPECT_FALSE(std::filesystem::exists(f.workFile("kestrel.prev.log")));  // nothing to keep the first time
+    ASSERT_TRUE(f.startSim());
+    ASSERT_TRUE(f.startKestrel());
+    ASSERT_TRUE(f.kestrel.waitForOutput("Successfully loaded 1 airport infos from database.\r\n", 90000))
+        << f.kestrel.output();
+    const std::string previous = readFile(f.workFile("kestrel.prev.log"));
+    EXPECT_NE(previous.find(" Successfully imported 1 airport infos from scenery."), std::string::npos) << previous;
+    const std::string log = readFile(f.workFile("kestrel.log"));
+    EXPECT_NE(log.find(" Successfully loaded 1 airport infos from database.\r\n"), std::string::npos) << log;
+
+    ChildProcess refused;
+    ASSERT_TRUE(refused.start(builtProgram("kestrel"), {}, f.workFile("")));
+    ASSERT_TRUE(refused.waitForExit(60000, code));
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(refused.output().find("kestrel is already running"), std::string::npos);
+    EXPECT_EQ(readFile(f.workFile("kestrel.prev.log")), previous);
+    EXPECT_EQ(readFile(f.workFile("kestrel.log")).substr(0, log.size()), log);
+}
+
 // A start, a trace and a build beside a running kestrel are refused before they touch anything, whatever
 // their kestrel.ini says; the options that only read work; a killed kestrel does not block the next.
 TEST(Startup, OneKestrelAtATime) {

@@ -4,7 +4,7 @@
 # against kestrel-sim.exe serving the sample library. The first start, 10 s before the simulator, waits
 # for it, then builds the database under the progress window and follows a short flight; the second
 # loads kestrel.dat without the window; Ctrl+C ends both with exit code 0, and the folder holds nothing
-# new but kestrel.dat, its stamps and kestrel.log.
+# new but kestrel.dat, its stamps, kestrel.log and the first start's log, kestrel.prev.log.
 # Usage: package_test.sh ZIP BIN-OF-THE-SAME-BUILD SCENERY-WRITER SAMPLE-CSV (inside wine_env_start)
 set -u
 export LC_ALL=C  # one order for ls and sort
@@ -22,7 +22,7 @@ mkdir -p "$pilot" "$work/FS9"
 (cd "$pilot" && cmake -E tar xf "$zip") || session_fail "cannot unpack $zip"
 version=$(basename "$zip" | sed 's/^kestrel-\(.*\)-win[0-9]*\.zip$/\1/')
 shipped="LICENSE.txt README.txt kestrel.exe kestrel.ini"
-with_database="LICENSE.txt README.txt kestrel.dat kestrel.dat.stamps kestrel.exe kestrel.ini kestrel.log"
+with_database="LICENSE.txt README.txt kestrel.dat kestrel.dat.stamps kestrel.exe kestrel.ini kestrel.log kestrel.prev.log"
 [ "$(ls "$pilot" | xargs)" = "$shipped" ] || session_fail "the zip holds $(ls "$pilot" | xargs), not $shipped"
 for text in README.txt LICENSE.txt kestrel.ini; do
     if grep -q -v $'\r$' "$pilot/$text" || [ "$(tail -c 2 "$pilot/$text" | od -An -tx1 | tr -d ' ')" != 0d0a ]; then
