@@ -151,6 +151,26 @@ TEST_F(BuildFaults, CtrlCDuringTheBuildEndsItInOrderAndKeepsTheDatabase) {
     EXPECT_EQ(database() + readFile(f.workFile("kestrel.dat.stamps")), "previousstamps");
     EXPECT_EQ(leftovers(), kStored);  // no temporary file
 }
+
+// Ctrl+C during --build: a stop, not the system's end of the process. The temporary files are gone, the
+// previous files are as they were, and the exit code says that nothing was built.
+TEST_F(BuildFaults, CtrlCDuringABuildEndsItInOrderAndKeepsTheDatabase) {
+    writeFile(f.workFile("kestrel.dat"), "previous");
+    writeFile(f.workFile("kestrel.dat.stamps"), "stamps");
+    f.writeSettings("[KestrelConfig]\r\nLogLevel=5\r\n");  // a build that takes seconds
+    ChildProcess builder;
+    ASSERT_TRUE(builder.start(builtProgram("kestrel"), buildArguments(), f.workFile("")));
+    ASSERT_TRUE(builder.waitForOutput(" is of type ", kTimeoutMs)) << builder.output();  // a record
+    ASSERT_TRUE(builder.requestStop());
+    int code = -1;
+    ASSERT_TRUE(builder.waitForExit(kTimeoutMs, code));
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(builder.errorOutput(),
+              "kestrel: the build was stopped; " + f.workFile("kestrel.dat") + " was left as it was\n");
+    EXPECT_EQ(builder.output().find(kImported), std::string::npos);
+    EXPECT_EQ(database() + readFile(f.workFile("kestrel.dat.stamps")), "previousstamps");
+    EXPECT_EQ(leftovers(), kStored);  // no temporary file
+}
 #endif
 
 TEST_F(BuildFaults, StartRebuildsATruncatedDatabase) {
