@@ -117,7 +117,9 @@ TEST(Startup, AStartBeforeTheSimulatorAnswersWaitsForIt) {
         f.writeSettings("[KestrelConfig]\r\nLogLevel=4\r\nUpdateInterval=100\r\n");
         f.writeScenario("0,47.458,8.548,500,118.10,118.10,0x80,1,0,0\n");
         const bool simFirst = !c.simArguments.empty();
-        if (simFirst) ASSERT_TRUE(f.startSim(c.simArguments));
+        if (simFirst) {
+            ASSERT_TRUE(f.startSim(c.simArguments));
+        }
         ASSERT_TRUE(f.startKestrel());
         const std::string waiting = std::string("FSUIPC connection failed: ") + c.reason + "\r\n" + kWaitLine;
         ASSERT_TRUE(f.kestrel.waitForOutput(waiting, 90000)) << f.kestrel.output();
