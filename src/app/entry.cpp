@@ -47,11 +47,15 @@ constexpr const char* kUsage =
     "  --database use FILE instead of kestrel.dat\r\n"
     "  --fs-dir   the FS9 folder; with --list and --at a file that no longer matches its\r\n"
     "             scenery library is refused as stale\r\n"
-    "Exit codes of these: 0 done, 1 no database or nothing found, 2 wrong usage.\r\n"
+    "Exit codes of these: 0 done, 1 no database, nothing found, or nothing stored\r\n"
+    "(Ctrl+C during --build before kestrel.dat is in place leaves it as it was),\r\n"
+    "2 wrong usage.\r\n"
     "\r\n"
     "kestrel reads kestrel.ini (section KestrelConfig) and writes kestrel.dat and\r\n"
-    "kestrel.log in its working folder: start it there. Stop it with Ctrl+C or by\r\n"
-    "closing its console window. README.txt beside kestrel.exe is the guide.\r\n";
+    "kestrel.log (the run before it: kestrel.prev.log) in its working folder: start\r\n"
+    "it there, before or after FS9: it waits for FS9 to answer. Stop it with Ctrl+C\r\n"
+    "or by closing its console window (exit code 0); a start that fails ends with 1.\r\n"
+    "README.txt beside kestrel.exe is the guide.\r\n";
 
 // The usage with the platform's line ends.
 void printUsage() {
