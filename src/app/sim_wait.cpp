@@ -48,7 +48,8 @@ SimAnswer openFailureMeaning(uint32_t result, uint32_t interfaceVersion, uint32_
         case kIpcWrongVersion:
         case kIpcWrongVersionRemote: {
             // A word of 0 was not filled in yet; only a word that is there and wrong is the wrong version.
-            const bool interfaceWrong = interfaceVersion != 0 && !(interfaceVersion > kIpcMinimumInterfaceVersion);
+            const bool interfaceWrong =
+                interfaceVersion != 0 && !(interfaceVersion > kIpcMinimumInterfaceVersion);
             const bool simWrong = simVersion != 0 && (simVersion >> 16) != kIpcSimMarker;
             const bool unread = interfaceVersion == 0 || simVersion == 0;
             return unread && !interfaceWrong && !simWrong ? SimAnswer::notYet : SimAnswer::refused;
@@ -73,7 +74,9 @@ SimWaitEnd waitForSimulator(const SimWaitSteps& steps) {
         if (!waiting || attempt.reason != said) sayReason(attempt.reason);
         said = attempt.reason;
         if (!waiting) {
-            logMessage(0, "kestrel waits for FS9 (or WideClient) to answer. Ctrl+C or closing this window stops it.");
+            logMessage(
+                0,
+                "kestrel waits for FS9 (or WideClient) to answer. Ctrl+C or closing this window stops it.");
             showTitle(steps, 1);
             waiting = true;
         }

@@ -48,7 +48,8 @@ void useSimExecutableQuery(SimExecutableQuery query) {
 
 int askSimFolder(char (&reported)[fsuipc::kSimFolderSize]) {
     std::memset(reported, 0, sizeof reported);
-    return ipcRead(fsuipc::kSimFolder, fsuipc::kSimFolderSize, reported, &ipcResult) && ipcProcess(&ipcResult);
+    return ipcRead(fsuipc::kSimFolder, fsuipc::kSimFolderSize, reported, &ipcResult) &&
+           ipcProcess(&ipcResult);
 }
 
 int determineBaseDir(const char (&reported)[fsuipc::kSimFolderSize]) {

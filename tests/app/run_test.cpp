@@ -1,7 +1,6 @@
 // The run sequence from start to stop, with the stand-in simulator's core behind the link.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -13,7 +12,6 @@
 #include "fake_transport.h"
 #include "scenery_writer.h"
 #include "simlink/base_dir.h"
-#include "simlink/fsuipc_offsets.h"
 #include "simlink/ipc_client.h"
 #include "simlink/sim_state.h"
 #include "support/log_capture.h"
@@ -122,39 +120,6 @@ TEST_F(RunTest, StopBeforeTheLoopClosesTheLinkAndEndsWithExitCodeZero) {
     EXPECT_EQ(ipcLink.view, nullptr);  // closed on the way out
 }
 
-// An interface that answers before it knows its simulator reports no folder: the start waits, opens the
-// link again and goes on once the folder is there.
-TEST_F(RunTest, AnEmptyFolderIsWaitedFor) {
-    writeOneAirport(dir.path() / "FS9");
-    const std::string folder = server->options.seed.fsDir;
-    server->options.seed.fsDir = "";
-    int questions = 0;
-    server->tamper = [&](uint8_t* block) {
-        uint32_t offset = 0;
-        std::memcpy(&offset, block + 4, sizeof offset);  // the first record's offset
-        if (offset == fsuipc::kSimFolder && ++questions == 1)
-            server->core().memory().write(fsuipc::kSimFolder, folder.c_str(), folder.size() + 1);
-    };
-    static const ProgressPlatform stopAtTheEndOfTheBuild = [] {
-        ProgressPlatform progress = silentProgress();
-        progress.close = [] { core.stopRequested.set(); };
-        return progress;
-    }();
-    setProgressPlatform(&stopAtTheEndOfTheBuild);
-    installFakeServer(server.get());
-    LogCapture log(5);
-    EXPECT_EQ(runApplication(), 0);
-    const std::string& text = log.text();
-    EXPECT_NE(text.find("Problem determining FS9 installation directory!\r\nkestrel waits for FS9 (or WideClient) to "
-                        "answer. Ctrl+C or closing this window stops it.\r\nFSUIPC returns basedir: " + folder),
-              std::string::npos)
-        << text;
-    EXPECT_NE(text.find("Ready: 1 airports read from the scenery"), std::string::npos) << text;
-    EXPECT_EQ(text.find("An error occurred"), std::string::npos) << text;
-    EXPECT_EQ(questions, 2);
-    EXPECT_EQ(server->count("mapping"), 2);  // the link closed after the first answer, and opened again
-}
-
 // At level 5 each step of the start-up says when it was done, in the order the steps run, up to the
 // first tower write.
 TEST_F(RunTest, LevelFiveMarksEachStepOfTheStartUp) {
@@ -168,9 +133,9 @@ TEST_F(RunTest, LevelFiveMarksEachStepOfTheStartUp) {
     LogCapture log(5);
     EXPECT_EQ(runApplication(), 0);
     size_t at = 0;
-    for (const char* step : {"console and instance lock ready", "settings read", "simulator link open",
-                             "FS9 folder checked", "airport database ready", "first poll done",
-                             "first tower write"}) {
+    for (const char* step :
+         {"console and instance lock ready", "settings read", "simulator link open", "FS9 folder checked",
+          "airport database ready", "first poll done", "first tower write"}) {
         at = log.text().find(std::string("Start-up: ") + step + " at ", at);
         ASSERT_NE(at, std::string::npos) << step << " in order in " << log.text();
     }
@@ -204,8 +169,8 @@ TEST_F(RunTest, AStopDuringTheStartUpEndsItInOrder) {
         EXPECT_EQ(runApplication(), 0) << static_cast<int>(at);
         const std::string& text = log.text();
         EXPECT_NE(text.find("Main loop finished\r\n"), std::string::npos) << text;
-        for (const char* failure :
-             {"An error occurred", "connection failed", "Problem determining", "No airports", "kestrel waits"})
+        for (const char* failure : {"An error occurred", "connection failed", "Problem determining",
+                                    "No airports", "kestrel waits"})
             EXPECT_EQ(text.find(failure), std::string::npos) << failure << " in " << text;
         EXPECT_EQ(ipcLink.view, nullptr);
         EXPECT_EQ(server->liveAtoms(), 0);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/sim_wait.h"
@@ -13,132 +14,104 @@
 
 namespace {
 
-constexpr uint32_t kGoodInterface = 0x20000000, kGoodSim = 0xFADE0009;
-
 TEST(SimWait, OnlyWhatIsNotThereYetWaits) {
+    constexpr uint32_t good = 0x20000000, sim = 0xFADE0009, old = 0x19980004, other = 0x12340009;
     const struct {
         uint32_t result, interfaceVersion, simVersion;
         SimAnswer answer;
     } cases[] = {
-        {kIpcNoServer, 0, 0, SimAnswer::notYet},
-        {kIpcTimedOut, 0, 0, SimAnswer::notYet},
-        {kIpcSendFailed, 0, 0, SimAnswer::notYet},
-        {kIpcBadReply, 0, 0, SimAnswer::notYet},
-        // The interface not ready yet, WideClient not yet connected to its server: words of 0.
-        {kIpcWrongVersionRemote, 0, 0, SimAnswer::notYet},
-        {kIpcWrongVersion, 0, 0, SimAnswer::notYet},
-        {kIpcWrongVersionRemote, 0, kGoodSim, SimAnswer::notYet},
-        {kIpcWrongVersionRemote, kGoodInterface, 0, SimAnswer::notYet},
-        // A version that is there and cannot be used, whatever the other word says.
-        {kIpcWrongVersionRemote, 0x19980004, kGoodSim, SimAnswer::refused},
-        {kIpcWrongVersion, 0x19980004, 0, SimAnswer::refused},
-        {kIpcWrongVersion, kGoodInterface, 0x12340009, SimAnswer::refused},
-        {kIpcWrongVersionRemote, 0, 0x12340009, SimAnswer::refused},
+        // clang-format off
+        {kIpcNoServer, 0, 0, SimAnswer::notYet}, {kIpcTimedOut, 0, 0, SimAnswer::notYet},
+        {kIpcSendFailed, 0, 0, SimAnswer::notYet}, {kIpcBadReply, 0, 0, SimAnswer::notYet},
+        // Words of 0: the interface not ready yet, WideClient not yet connected to its server.
+        {kIpcWrongVersionRemote, 0, 0, SimAnswer::notYet}, {kIpcWrongVersion, 0, sim, SimAnswer::notYet},
+        {kIpcWrongVersionRemote, good, 0, SimAnswer::notYet},
+        // A word that is there and wrong, whatever the other says.
+        {kIpcWrongVersionRemote, old, sim, SimAnswer::refused}, {kIpcWrongVersion, old, 0, SimAnswer::refused},
+        {kIpcWrongVersion, 0, other, SimAnswer::refused},
         // What Windows refused, and faults of the client.
-        {kIpcNoMessage, 0, 0, SimAnswer::refused},
-        {kIpcNoAtom, 0, 0, SimAnswer::refused},
-        {kIpcNoMapping, 0, 0, SimAnswer::refused},
-        {kIpcNoView, 0, 0, SimAnswer::refused},
-        {kIpcWrongSimVersion, kGoodInterface, kGoodSim, SimAnswer::refused},
-        {kIpcNotOpen, 0, 0, SimAnswer::refused},
-        {kIpcQueueFull, 0, 0, SimAnswer::refused},
-        {kIpcResultCount, 0, 0, SimAnswer::refused},
-        {kIpcAlreadyOpen, 0, 0, SimAnswer::answered},
+        {kIpcNoMessage, 0, 0, SimAnswer::refused}, {kIpcNoAtom, 0, 0, SimAnswer::refused},
+        {kIpcNoMapping, 0, 0, SimAnswer::refused}, {kIpcNoView, 0, 0, SimAnswer::refused},
+        {kIpcWrongSimVersion, good, sim, SimAnswer::refused}, {kIpcQueueFull, 0, 0, SimAnswer::refused},
+        // clang-format on
     };
     for (const auto& c : cases)
         EXPECT_EQ(openFailureMeaning(c.result, c.interfaceVersion, c.simVersion), c.answer)
             << c.result << " " << std::hex << c.interfaceVersion << " " << c.simVersion;
 }
 
-// The attempts a test plays, one per call, and what the wait did with them.
+// The attempts a test plays, one per call (a stop asked at the one numbered stopAt), and what the wait
+// did with them.
 struct Script {
     std::vector<SimAttempt> attempts;
-    size_t next = 0;
-    size_t stopAtAttempt = 0;  // 1-based; 0: never
+    size_t next = 0, stopAt = 0;
+    uint32_t slept = 0, stopAfterMs = 0;
     std::vector<std::string> titles;
-    uint32_t slept = 0;
 } script;
 
 SimAttempt playAttempt() {
-    ++script.next;
-    if (script.next == script.stopAtAttempt) core.stopRequested.set();
+    if (++script.next == script.stopAt) core.stopRequested.set();
     return script.attempts.at(script.next - 1);
 }
 void recordTitle(const char* title) {
     script.titles.push_back(title);
 }
-void recordSleep(uint32_t milliseconds) {
-    script.slept += milliseconds;
+void recordSleep(uint32_t ms) {
+    if ((script.slept += ms) == script.stopAfterMs) core.stopRequested.set();
 }
 
-class SimWaitTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        core = CoreState{};
-        script = Script{};
-    }
-    void TearDown() override { core = CoreState{}; }
-    SimWaitEnd wait() { return waitForSimulator(SimWaitSteps{playAttempt, recordTitle, recordSleep}); }
-};
+SimWaitEnd play(std::vector<SimAttempt> attempts, size_t stopAt = 0, uint32_t stopAfterMs = 0) {
+    core = CoreState{};
+    script = Script{};
+    script.attempts = std::move(attempts);
+    script.stopAt = stopAt;
+    script.stopAfterMs = stopAfterMs;
+    return waitForSimulator(SimWaitSteps{playAttempt, recordTitle, recordSleep});
+}
 
-const std::string kWaitLine =
-    "kestrel waits for FS9 (or WideClient) to answer. Ctrl+C or closing this window stops it.\r\n";
-const std::string kTitle = "kestrel " KESTREL_VERSION;
+const std::string kNoWindow = "FSUIPC connection failed: Cannot link to FSUIPC or WideClient\r\n",
+                  kZeros =
+                      "FSUIPC connection failed: Maybe running on WideClient, but FS not running on Server, "
+                      "or wrong FSUIPC\r\n",
+                  kWaitLine =
+                      "kestrel waits for FS9 (or WideClient) to answer. Ctrl+C or closing this window "
+                      "stops it.\r\n",
+                  kTitle = "kestrel " KESTREL_VERSION;
 
-TEST_F(SimWaitTest, TheReasonIsSaidOnceAndAgainOnlyWhenItChanges) {
-    const SimAttempt noWindow{SimAnswer::notYet, kIpcNoServer}, zeros{SimAnswer::notYet, kIpcWrongVersionRemote},
-        noFolder{SimAnswer::notYet, kSimFolderNotReported};
-    script.attempts = {noWindow, noWindow, zeros, zeros, noFolder, noWindow, {SimAnswer::answered, kIpcOk}};
+TEST(SimWait, TheReasonIsSaidOnceAndAgainOnlyWhenItChanges) {
+    const SimAttempt noWindow{SimAnswer::notYet, kIpcNoServer},
+        zeros{SimAnswer::notYet, kIpcWrongVersionRemote};
     LogCapture log(0);
-    EXPECT_EQ(wait(), SimWaitEnd::answered);
-    EXPECT_EQ(log.text(), "FSUIPC connection failed: Cannot link to FSUIPC or WideClient\r\n" + kWaitLine +
-                              "FSUIPC connection failed: Maybe running on WideClient, but FS not running on "
-                              "Server, or wrong FSUIPC\r\n"
-                              "Problem determining FS9 installation directory!\r\n"
-                              "FSUIPC connection failed: Cannot link to FSUIPC or WideClient\r\n");
+    EXPECT_EQ(play({noWindow,
+                    noWindow,
+                    zeros,
+                    zeros,
+                    {SimAnswer::notYet, kSimFolderNotReported},
+                    noWindow,
+                    {SimAnswer::answered, kIpcOk}}),
+              SimWaitEnd::answered);
+    EXPECT_EQ(log.text(), kNoWindow + kWaitLine + kZeros +
+                              "Problem determining FS9 installation directory!\r\n" + kNoWindow);
     EXPECT_EQ(script.slept, 6 * kSimWaitRetryMs);  // after each attempt that was not answered
     EXPECT_EQ(script.titles, (std::vector<std::string>{kTitle + " - waiting for the simulator", kTitle}));
-}
 
-TEST_F(SimWaitTest, AnAnswerAtOnceSaysNothingAndARefusalEndsTheWait) {
-    script.attempts = {{SimAnswer::answered, kIpcOk}};
-    LogCapture log(0);
-    EXPECT_EQ(wait(), SimWaitEnd::answered);
-    EXPECT_EQ(log.text(), "");
-    EXPECT_TRUE(script.titles.empty());
-
-    script = Script{};
-    script.attempts = {{SimAnswer::notYet, kIpcWrongVersionRemote}, {SimAnswer::refused, kIpcWrongVersionRemote}};
+    // A refusal after a wait says its reason again: now it ends the start.
     log.clear();
-    EXPECT_EQ(wait(), SimWaitEnd::refused);
-    // Said again: now it ends the start.
-    const std::string wrong =
-        "FSUIPC connection failed: Maybe running on WideClient, but FS not running on Server, or wrong FSUIPC\r\n";
-    EXPECT_EQ(log.text(), wrong + kWaitLine + wrong);
+    EXPECT_EQ(play({zeros, {SimAnswer::refused, kIpcWrongVersionRemote}}), SimWaitEnd::refused);
+    EXPECT_EQ(log.text(), kZeros + kWaitLine + kZeros);
     EXPECT_EQ(script.titles.back(), kTitle);
 }
 
-TEST_F(SimWaitTest, AStopEndsTheWaitAtOnceAndSilently) {
-    for (size_t stopAt : {1, 2}) {
-        SetUp();
-        script.attempts = {{SimAnswer::notYet, kIpcNoServer}, {SimAnswer::notYet, kIpcTimedOut}};
-        script.stopAtAttempt = stopAt;
-        LogCapture log(0);
-        EXPECT_EQ(wait(), SimWaitEnd::stopped);
-        EXPECT_EQ(script.next, stopAt);
-        EXPECT_EQ(log.text(), stopAt == 1 ? "" : "FSUIPC connection failed: Cannot link to FSUIPC or WideClient\r\n" + kWaitLine);
-    }
-    // A stop during the pause between two attempts.
-    SetUp();
-    script.attempts = {{SimAnswer::notYet, kIpcNoServer}, {SimAnswer::notYet, kIpcNoServer}};
+// Within an attempt (which says nothing then), or between two.
+TEST(SimWait, AStopEndsTheWaitAtOnce) {
     LogCapture log(0);
-    const auto stopMidway = [](uint32_t milliseconds) {
-        script.slept += milliseconds;
-        if (script.slept >= kSimWaitRetryMs / 2) core.stopRequested.set();
-    };
-    EXPECT_EQ(waitForSimulator(SimWaitSteps{playAttempt, recordTitle, stopMidway}), SimWaitEnd::stopped);
+    const SimAttempt noWindow{SimAnswer::notYet, kIpcNoServer};
+    EXPECT_EQ(play({noWindow}, 1), SimWaitEnd::stopped);
+    EXPECT_EQ(log.text(), "");
+    EXPECT_EQ(play({noWindow, noWindow}, 0, kSimWaitRetryMs / 2), SimWaitEnd::stopped);
     EXPECT_EQ(script.next, 1u);
-    EXPECT_LT(script.slept, kSimWaitRetryMs);
+    EXPECT_EQ(script.slept, kSimWaitRetryMs / 2);
+    EXPECT_EQ(log.text(), kNoWindow + kWaitLine);
 }
 
 }  // namespace

@@ -130,46 +130,34 @@ TEST_F(BuildFaults, KilledBuildsNeverLeaveAPartialDatabase) {
     EXPECT_EQ(leftBehind, 0);
 }
 
-// Ctrl+C while a start builds: the build ends within moments, as a stop, and the previous files stay.
+// Ctrl+C while a start or --build builds: the build ends within moments, as a stop, the previous files stay
+// and no temporary file is left. A start ends with exit code 0; --build with 1 and says so.
 TEST_F(BuildFaults, CtrlCDuringTheBuildEndsItInOrderAndKeepsTheDatabase) {
-    writeFile(f.workFile("kestrel.dat"), "previous");  // no longer loads: the start builds
-    writeFile(f.workFile("kestrel.dat.stamps"), "stamps");
-    f.writeSettings("[KestrelConfig]\r\nLogLevel=5\r\n");  // a build that takes seconds
-    ASSERT_TRUE(f.startKestrel());
-    ASSERT_TRUE(f.kestrel.waitForOutput(" is of type ", kTimeoutMs)) << f.kestrel.output();  // a record
-    const auto asked = std::chrono::steady_clock::now();
-    ASSERT_TRUE(f.kestrel.requestStop());
-    int code = -1;
-    ASSERT_TRUE(f.kestrel.waitForExit(kTimeoutMs, code));
-    // Within a second on a quiet machine; sanitizers and a busy one take longer.
-    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(3));
-    const std::string out = f.kestrel.output();
-    EXPECT_EQ(code, 0);
-    EXPECT_EQ(out.find(kImported), std::string::npos);
-    EXPECT_EQ(out.find("An error occurred"), std::string::npos);
-    EXPECT_EQ(out.substr(out.size() - 20), "Main loop finished\r\n");
-    EXPECT_EQ(database() + readFile(f.workFile("kestrel.dat.stamps")), "previousstamps");
-    EXPECT_EQ(leftovers(), kStored);  // no temporary file
-}
-
-// Ctrl+C during --build: a stop, not the system's end of the process. The temporary files are gone, the
-// previous files are as they were, and the exit code says that nothing was built.
-TEST_F(BuildFaults, CtrlCDuringABuildEndsItInOrderAndKeepsTheDatabase) {
-    writeFile(f.workFile("kestrel.dat"), "previous");
-    writeFile(f.workFile("kestrel.dat.stamps"), "stamps");
-    f.writeSettings("[KestrelConfig]\r\nLogLevel=5\r\n");  // a build that takes seconds
-    ChildProcess builder;
-    ASSERT_TRUE(builder.start(builtProgram("kestrel"), buildArguments(), f.workFile("")));
-    ASSERT_TRUE(builder.waitForOutput(" is of type ", kTimeoutMs)) << builder.output();  // a record
-    ASSERT_TRUE(builder.requestStop());
-    int code = -1;
-    ASSERT_TRUE(builder.waitForExit(kTimeoutMs, code));
-    EXPECT_EQ(code, 1);
-    EXPECT_EQ(builder.errorOutput(),
-              "kestrel: the build was stopped; " + f.workFile("kestrel.dat") + " was left as it was\n");
-    EXPECT_EQ(builder.output().find(kImported), std::string::npos);
-    EXPECT_EQ(database() + readFile(f.workFile("kestrel.dat.stamps")), "previousstamps");
-    EXPECT_EQ(leftovers(), kStored);  // no temporary file
+    for (const bool offline : {false, true}) {
+        SCOPED_TRACE(offline);
+        writeFile(f.workFile("kestrel.dat"), "previous");  // no longer loads: the start builds
+        writeFile(f.workFile("kestrel.dat.stamps"), "stamps");
+        f.writeSettings("[KestrelConfig]\r\nLogLevel=5\r\n");  // a build that takes seconds
+        ASSERT_TRUE(offline ? f.kestrel.start(builtProgram("kestrel"), buildArguments(), f.workFile(""))
+                            : f.startKestrel());
+        ASSERT_TRUE(f.kestrel.waitForOutput(" is of type ", kTimeoutMs)) << f.kestrel.output();  // a record
+        const auto asked = std::chrono::steady_clock::now();
+        ASSERT_TRUE(f.kestrel.requestStop());
+        int code = -1;
+        ASSERT_TRUE(f.kestrel.waitForExit(kTimeoutMs, code));
+        // Within a second on a quiet machine; sanitizers and a busy one take longer.
+        EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(3));
+        const std::string out = f.kestrel.output();
+        EXPECT_EQ(code, offline ? 1 : 0);
+        EXPECT_EQ(out.find(kImported), std::string::npos);
+        EXPECT_EQ(out.find("An error occurred"), std::string::npos);
+        EXPECT_EQ(
+            offline ? f.kestrel.errorOutput() : out.substr(out.size() - 20),
+            offline ? "kestrel: the build was stopped; " + f.workFile("kestrel.dat") + " was left as it was\n"
+                    : "Main loop finished\r\n");
+        EXPECT_EQ(database() + readFile(f.workFile("kestrel.dat.stamps")), "previousstamps");
+        EXPECT_EQ(leftovers(), kStored);
+    }
 }
 #endif
 

@@ -43,7 +43,8 @@ TEST(OwnConsole, AFailedStartOrAWrongCommandLineWaitsForEnterOnlyInAConsoleOfIts
         bool waited = false;
         for (int delayMs = 1000; !waited && delayMs <= 16000; delayMs *= 4) {
             ChildProcess kestrel;
-            ASSERT_TRUE(kestrel.startOnConsole(ChildProcess::Console::own, builtProgram("kestrel"), arguments, work));
+            ASSERT_TRUE(
+                kestrel.startOnConsole(ChildProcess::Console::own, builtProgram("kestrel"), arguments, work));
             Sleep(delayMs);
             AttachedConsole console(kestrel.processId());
             waited = console.attached() && waitUntil([&] { return console.shows(kPressEnterText); }, 5000);
@@ -57,8 +58,10 @@ TEST(OwnConsole, AFailedStartOrAWrongCommandLineWaitsForEnterOnlyInAConsoleOfIts
                 ASSERT_TRUE(next.start(builtProgram("kestrel"), {}, work));
                 ASSERT_TRUE(next.waitForExit(60000, code));
                 EXPECT_EQ(code, 1);
-                EXPECT_NE(next.output().find("This directory cannot be accessed"), std::string::npos) << next.output();
-                EXPECT_EQ(next.output().find("Unable to keep the previous log"), std::string::npos) << next.output();
+                EXPECT_NE(next.output().find("This directory cannot be accessed"), std::string::npos)
+                    << next.output();
+                EXPECT_EQ(next.output().find("Unable to keep the previous log"), std::string::npos)
+                    << next.output();
             }
             console.press('\r', VK_RETURN);
             ASSERT_TRUE(kestrel.waitForExit(10000, code));
@@ -75,7 +78,8 @@ TEST(OwnConsole, ARefusedStartEndsByItselfAfterAWhile) {
     ASSERT_TRUE(f.startKestrel());
     ASSERT_TRUE(f.kestrel.waitForOutput("kestrel waits for FS9", 60000)) << f.kestrel.output();
     ChildProcess refused;
-    ASSERT_TRUE(refused.startOnConsole(ChildProcess::Console::own, builtProgram("kestrel"), {}, f.workFile("")));
+    ASSERT_TRUE(
+        refused.startOnConsole(ChildProcess::Console::own, builtProgram("kestrel"), {}, f.workFile("")));
     int code = -1;
     EXPECT_FALSE(refused.waitForExit(2000, code));  // the line stays on screen meanwhile
     ASSERT_TRUE(refused.waitForExit(30000, code));  // and no Enter is needed

@@ -64,7 +64,8 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
     // A ChildProcess may run one program after another: the previous one is ended and forgotten.
     kill();
     const auto console = std::exchange(impl_->console, std::nullopt);
-    const bool own = console == Console::own || console == Console::ownHidden, shared = console == Console::shared;
+    const bool own = console == Console::own || console == Console::ownHidden,
+               shared = console == Console::shared;
     if (impl_->outReader.joinable()) impl_->outReader.join();
     if (impl_->errReader.joinable()) impl_->errReader.join();
     if (impl_->info.hProcess) CloseHandle(impl_->info.hProcess);

@@ -87,8 +87,9 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
         for (const CountOption& candidate : kCountOptions)
             if (flag(candidate.name)) count = &candidate;
         bool needsValue = count != nullptr;
-        for (const char* name : {"--scenario", "--record", "--fs-dir", "--class", "--speed", "--start",
-                                 "--reply", "--version-words", "--run-dir", "--late-ms", "--zero-versions-for"})
+        for (const char* name :
+             {"--scenario", "--record", "--fs-dir", "--class", "--speed", "--start", "--reply",
+              "--version-words", "--run-dir", "--late-ms", "--zero-versions-for"})
             needsValue = needsValue || flag(name);
         const char* value = nullptr;
         if (needsValue) {
