@@ -40,33 +40,21 @@ TEST(SimWait, OnlyWhatIsNotThereYetWaits) {
             << c.result << " " << std::hex << c.interfaceVersion << " " << c.simVersion;
 }
 
-// The attempts a test plays, one per call (a stop asked at the one numbered stopAt), and what the wait
-// did with them.
+// The attempts a test plays, one per call, and what the wait did with them.
 struct Script {
     std::vector<SimAttempt> attempts;
-    size_t next = 0, stopAt = 0;
-    uint32_t slept = 0, stopAfterMs = 0;
+    size_t next = 0;
+    uint32_t slept = 0;
     std::vector<std::string> titles;
 } script;
 
-SimAttempt playAttempt() {
-    if (++script.next == script.stopAt) core.stopRequested.set();
-    return script.attempts.at(script.next - 1);
-}
-void recordTitle(const char* title) {
-    script.titles.push_back(title);
-}
-void recordSleep(uint32_t ms) {
-    if ((script.slept += ms) == script.stopAfterMs) core.stopRequested.set();
-}
-
-SimWaitEnd play(std::vector<SimAttempt> attempts, size_t stopAt = 0, uint32_t stopAfterMs = 0) {
+SimWaitEnd play(std::vector<SimAttempt> attempts) {
     core = CoreState{};
     script = Script{};
     script.attempts = std::move(attempts);
-    script.stopAt = stopAt;
-    script.stopAfterMs = stopAfterMs;
-    return waitForSimulator(SimWaitSteps{playAttempt, recordTitle, recordSleep});
+    return waitForSimulator(SimWaitSteps{[] { return script.attempts.at(script.next++); },
+                                         [](const char* title) { script.titles.push_back(title); },
+                                         [](uint32_t ms) { script.slept += ms; }});
 }
 
 const std::string kNoWindow = "FSUIPC connection failed: Cannot link to FSUIPC or WideClient\r\n",
@@ -80,16 +68,10 @@ const std::string kNoWindow = "FSUIPC connection failed: Cannot link to FSUIPC o
 
 TEST(SimWait, TheReasonIsSaidOnceAndAgainOnlyWhenItChanges) {
     const SimAttempt noWindow{SimAnswer::notYet, kIpcNoServer},
-        zeros{SimAnswer::notYet, kIpcWrongVersionRemote};
+        zeros{SimAnswer::notYet, kIpcWrongVersionRemote}, noFolder{SimAnswer::notYet, kSimFolderNotReported},
+        answered{SimAnswer::answered, kIpcOk};
     LogCapture log(0);
-    EXPECT_EQ(play({noWindow,
-                    noWindow,
-                    zeros,
-                    zeros,
-                    {SimAnswer::notYet, kSimFolderNotReported},
-                    noWindow,
-                    {SimAnswer::answered, kIpcOk}}),
-              SimWaitEnd::answered);
+    EXPECT_EQ(play({noWindow, noWindow, zeros, zeros, noFolder, noWindow, answered}), SimWaitEnd::answered);
     EXPECT_EQ(log.text(), kNoWindow + kWaitLine + kZeros +
                               "Problem determining FS9 installation directory!\r\n" + kNoWindow);
     EXPECT_EQ(script.slept, 6 * kSimWaitRetryMs);  // after each attempt that was not answered
@@ -100,18 +82,6 @@ TEST(SimWait, TheReasonIsSaidOnceAndAgainOnlyWhenItChanges) {
     EXPECT_EQ(play({zeros, {SimAnswer::refused, kIpcWrongVersionRemote}}), SimWaitEnd::refused);
     EXPECT_EQ(log.text(), kZeros + kWaitLine + kZeros);
     EXPECT_EQ(script.titles.back(), kTitle);
-}
-
-// Within an attempt (which says nothing then), or between two.
-TEST(SimWait, AStopEndsTheWaitAtOnce) {
-    LogCapture log(0);
-    const SimAttempt noWindow{SimAnswer::notYet, kIpcNoServer};
-    EXPECT_EQ(play({noWindow}, 1), SimWaitEnd::stopped);
-    EXPECT_EQ(log.text(), "");
-    EXPECT_EQ(play({noWindow, noWindow}, 0, kSimWaitRetryMs / 2), SimWaitEnd::stopped);
-    EXPECT_EQ(script.next, 1u);
-    EXPECT_EQ(script.slept, kSimWaitRetryMs / 2);
-    EXPECT_EQ(log.text(), kNoWindow + kWaitLine);
 }
 
 }  // namespace

@@ -71,22 +71,6 @@ TEST(OwnConsole, AFailedStartOrAWrongCommandLineWaitsForEnterOnlyInAConsoleOfIts
     }
 }
 
-// Refused because another kestrel runs (here one that waits for the simulator), a start in a console of
-// its own shows its line for a few seconds and ends by itself.
-TEST(OwnConsole, ARefusedStartEndsByItselfAfterAWhile) {
-    FlightFixture f;
-    ASSERT_TRUE(f.startKestrel());
-    ASSERT_TRUE(f.kestrel.waitForOutput("kestrel waits for FS9", 60000)) << f.kestrel.output();
-    ChildProcess refused;
-    ASSERT_TRUE(
-        refused.startOnConsole(ChildProcess::Console::own, builtProgram("kestrel"), {}, f.workFile("")));
-    int code = -1;
-    EXPECT_FALSE(refused.waitForExit(2000, code));  // the line stays on screen meanwhile
-    ASSERT_TRUE(refused.waitForExit(30000, code));  // and no Enter is needed
-    EXPECT_EQ(code, 1);
-    f.kestrel.kill();
-}
-
 TEST(OwnConsole, QuickEditIsOffWhileItRunsAndBackAfterTheStop) {
     FlightFixture f;
     f.writeScenery(oneFileLibrary({toweredAirport("LSZH", "Zurich", 47.458, 118.1)}));

@@ -3,7 +3,6 @@
 
 #include <cstring>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "core/bytes.h"
@@ -390,25 +389,6 @@ TEST(Core, FaultsAndTheEnd) {
     EXPECT_FALSE(core.finished());
     now = 2.6;  // 5.2 scenario seconds: past the last row
     EXPECT_TRUE(core.finished());
-}
-
-// --zero-versions-for: an interface not ready yet reads zeros, then the words it serves.
-TEST(Core, VersionWordsReadZeroForTheFirstSeconds) {
-    sim::Options options;
-    options.zeroVersionsFor = 2;
-    double now = 0;
-    sim::Core core(
-        options, sim::Scenario{}, [&] { return now; }, nullptr, nullptr);
-    for (const auto& [at, words] : {std::pair{1.5, 0ull}, std::pair{2.0, 0xFADE000920000000ull}}) {
-        now = at;
-        BlockBuilder block;
-        block.read(0x3304, 8).word(0);
-        uint32_t reply = 0;
-        ASSERT_TRUE(core.handle(block.bytes.data(), block.bytes.size(), reply));
-        uint64_t read = 0;
-        readU64(ByteView{block.bytes.data(), block.bytes.size()}, 16, read);
-        EXPECT_EQ(read, words) << at;
-    }
 }
 
 // Each reply fault hits the messages after its start for --fault-count messages, on a block carried out
