@@ -8,22 +8,17 @@
 #include "core/log_file.h"
 #include "platform/platform.h"
 
+namespace {
+
 int previousLogPath(const char* path, char* out, size_t size) {
     const size_t length = std::strlen(path);
-    size_t stem = length;
-    if (length >= 4 && path[length - 4] == '.') {
-        char extension[4];
-        for (size_t i = 0; i < 3; ++i) {
-            const char c = path[length - 3 + i];
-            extension[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        }
-        extension[3] = '\0';
-        if (std::strcmp(extension, "log") == 0) stem = length - 4;
-    }
-    const char* suffix = stem == length ? ".prev" : ".prev.log";
-    const int written = std::snprintf(out, size, "%.*s%s", static_cast<int>(stem), path, suffix);
+    const bool log = length >= 4 && std::strcmp(path + length - 4, ".log") == 0;
+    const int written = std::snprintf(out, size, "%.*s%s", static_cast<int>(log ? length - 4 : length), path,
+                                      log ? ".prev.log" : ".prev");
     return written > 0 && static_cast<size_t>(written) < size ? 1 : 0;
 }
+
+}  // namespace
 
 int openRunLog(const char* path) {
     // Room for the longest log path and the ".prev" it may gain: a name the system cannot take is its

@@ -2,14 +2,8 @@
 // kestrel.prev.log, so that the log of the flight that went wrong survives the next start.
 #pragma once
 
-#include <cstddef>
-
-// The previous log's path beside the log at `path`: its ".log" (any letter case) becomes ".prev.log";
-// a name without it gets ".prev" added. 0 when it does not fit `size` bytes.
-int previousLogPath(const char* path, char* out, size_t size);
-
-// Keeps the log at `path` (shorter than kPathBufferSize) as its previous log, replacing the one before,
-// then opens a fresh log there (openLogFile). A log that is not there yet is nothing to keep; one that
-// cannot be kept costs one level-0 line, in the fresh log too, and nothing else. Returns what
-// openLogFile returns.
+// Keeps the log at `path` (shorter than kPathBufferSize) as its previous log beside it (".log" becomes
+// ".prev.log"), replacing the one before, then opens a fresh log there (openLogFile). A log that is not
+// there yet is nothing to keep; one that cannot be kept costs one level-0 line, in the fresh log too,
+// and nothing else. Returns what openLogFile returns.
 int openRunLog(const char* path);

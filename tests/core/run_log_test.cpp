@@ -11,17 +11,6 @@
 
 namespace {
 
-TEST(RunLog, ThePreviousLogLiesBesideTheLog) {
-    char out[32];
-    for (const auto& [path, previous] : {std::pair{".\\kestrel.log", ".\\kestrel.prev.log"},
-                                         {"C:\\k\\KESTREL.LOG", "C:\\k\\KESTREL.prev.log"},
-                                         {"a.d\\b", "a.d\\b.prev"}}) {
-        ASSERT_EQ(previousLogPath(path, out, sizeof out), 1) << path;
-        EXPECT_STREQ(out, previous);
-    }
-    EXPECT_EQ(previousLogPath(".\\kestrel.log", out, sizeof ".\\kestrel.prev.log" - 1), 0);
-}
-
 // A log that cannot be kept (kestrel.log's own keeping: e2e Startup.OneKestrelAtATime) costs one line, in
 // the fresh log too.
 TEST(RunLog, ALogThatCannotBeKeptCostsOneLine) {
