@@ -7,6 +7,8 @@
 #include "core/core_state.h"
 #include "core/log.h"
 #include "core/log_file.h"
+#include "core/run_log.h"
+#include "app/console_end.h"
 #include "app/offline_request.h"
 #include "app/run.h"
 #include "app/startup_marks.h"
@@ -45,11 +47,15 @@ constexpr const char* kUsage =
     "  --database use FILE instead of kestrel.dat\r\n"
     "  --fs-dir   the FS9 folder; with --list and --at a file that no longer matches its\r\n"
     "             scenery library is refused as stale\r\n"
-    "Exit codes of these: 0 done, 1 no database or nothing found, 2 wrong usage.\r\n"
+    "Exit codes of these: 0 done, 1 no database, nothing found, or nothing stored\r\n"
+    "(Ctrl+C during --build before kestrel.dat is in place leaves it as it was),\r\n"
+    "2 wrong usage.\r\n"
     "\r\n"
     "kestrel reads kestrel.ini (section KestrelConfig) and writes kestrel.dat and\r\n"
-    "kestrel.log in its working folder: start it there. Stop it with Ctrl+C or by\r\n"
-    "closing its console window. README.txt beside kestrel.exe is the guide.\r\n";
+    "kestrel.log (the run before it: kestrel.prev.log) in its working folder: start\r\n"
+    "it there, before or after FS9: it waits for FS9 to answer. Stop it with Ctrl+C\r\n"
+    "or by closing its console window (exit code 0); a start that fails ends with 1.\r\n"
+    "README.txt beside kestrel.exe is the guide.\r\n";
 
 // The usage with the platform's line ends.
 void printUsage() {
@@ -142,15 +148,20 @@ int takeInstanceLock() {
     return 0;
 }
 
-// Everything after the console set-up; returns the exit code. A start and --build write what a
-// running kestrel uses, so they take the instance lock first, before anything that opens the link or
-// touches a file; the other options only read, or end at their usage, and work beside a running one.
-int runCommand(int argc, char** argv) {
-    if (isBuildRequest(argc, argv)) return takeInstanceLock() ? offlineMain(argc, argv) : 1;
+// Everything after the console set-up; returns the exit code, and whether another kestrel refused the
+// run. A start and --build write what a running kestrel uses, so they take the instance lock first,
+// before anything that opens the link or touches a file; the other options only read, or end at their
+// usage, and work beside a running one.
+int runCommand(int argc, char** argv, bool& refused) {
+    if (isBuildRequest(argc, argv)) {
+        refused = !takeInstanceLock();
+        return refused ? 1 : offlineMain(argc, argv);
+    }
     const int exitCode = handleOptions(argc, argv);
     if (exitCode >= 0) return exitCode;
-    if (!takeInstanceLock()) return 1;
-    openLogFile(kLogFilePath);  // before the run's first line
+    refused = !takeInstanceLock();
+    if (refused) return 1;
+    openRunLog(kLogFilePath);  // before the run's first line
     platformSetConsoleTitle(kTitle);
     takeDebugAirport(argc, argv);
     return runApplication();
@@ -165,14 +176,21 @@ int kestrelMain(int argc, char** argv) {
     const bool ownConsole = platformOwnsConsole() != 0;
     if (ownConsole) platformConsoleQuickEditOff();
 
-    const int exitCode = runCommand(argc, argv);
+    bool refused = false;
+    const int exitCode = runCommand(argc, argv, refused);
 
-    // A failed start or a wrong command line, not a stop: the reason stays on screen until the pilot
-    // has read it, and QuickEdit is back so it can be copied.
-    if (ownConsole && (exitCode == 1 || exitCode == 2) && !core.stopRequested.isSet()) {
-        platformRestoreConsoleMode();
-        platformWaitForEnter();
-    }
+    const ConsoleEnd end = ownConsole ? consoleEndFor(exitCode, refused, core.stopRequested.isSet(),
+                                                      platformConsoleHidden() != 0)
+                                      : ConsoleEnd::close;
+    // While the window stays open, the next start (the simulator's auto-start) must find neither the
+    // lock nor the log held by this one.
+    platformReleaseInstanceLock();
+    closeLogFile();
+    // QuickEdit is back, so that the reason can be copied.
     platformRestoreConsoleMode();
+    if (end == ConsoleEnd::waitForEnter)
+        platformWaitForEnter();
+    else if (end == ConsoleEnd::showLine)
+        platformSleep(kRefusedLineMs);
     return exitCode;
 }

@@ -19,6 +19,8 @@ void takeDebugAirport(int argc, char** argv);
 
 // Everything main() does; returns the process exit code. In order: the console (binary output, and
 // QuickEdit off in a console of its own); the instance lock and --build, or the options that take no
-// lock, or the instance lock and the run; then, in a console of its own, after a failed start or a
-// wrong command line (exit code 1 or 2, not after a stop) the wait for Enter, and QuickEdit restored.
+// lock, or the instance lock and the run; then the lock given back, the log closed and QuickEdit
+// restored; and, in a console of its own, what consoleEndFor says: after a failed start or a wrong
+// command line (not after a stop, and not in a hidden window) the wait for Enter, after a start that
+// another kestrel refused its line for a few seconds.
 int kestrelMain(int argc, char** argv);

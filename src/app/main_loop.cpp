@@ -15,12 +15,24 @@ namespace {
 constexpr uint32_t kCycleMilliseconds = 10;
 constexpr int32_t kSearchFactor = 2;
 constexpr const char* kTitle = "kestrel " KESTREL_VERSION;
-constexpr size_t kTitleSize = 96;
 
 }  // namespace
 
 Airport* mainLoopTowerSearch(Airport* (*search)(int32_t factor, int32_t minCandidates)) {
     return search(kSearchFactor, core.config->towerMinCandidates);
+}
+
+void formatConsoleTitle(const Airport* placed, int waiting, char (&title)[kTitleSize]) {
+    int length = std::snprintf(title, sizeof title, "%s", kTitle);
+    if (placed) {
+        // Printable ASCII only: the identifier comes from scenery files, and a POSIX terminal takes the
+        // title inside an escape sequence that a control character would end.
+        AirportText text = airportText(placed);
+        for (char* c = text.ident; *c; ++c)
+            if (*c < 0x20 || *c > 0x7E) *c = '?';
+        length += std::snprintf(title + length, sizeof title - length, " - %s", text.ident);
+    }
+    if (waiting) std::snprintf(title + length, sizeof title - length, " - waiting for the simulator");
 }
 
 namespace {
@@ -39,23 +51,9 @@ void chooseAndPlaceTower(const MainLoopSteps& steps) {
     }
 }
 
-// "kestrel 2.01 - KSFO", with " - waiting for the simulator" while the link is lost.
-void formatTitle(const Airport* placed, int waiting, char (&title)[kTitleSize]) {
-    int length = std::snprintf(title, sizeof title, "%s", kTitle);
-    if (placed) {
-        // Printable ASCII only: the identifier comes from scenery files, and a POSIX terminal takes the
-        // title inside an escape sequence that a control character would end.
-        AirportText text = airportText(placed);
-        for (char* c = text.ident; *c; ++c)
-            if (*c < 0x20 || *c > 0x7E) *c = '?';
-        length += std::snprintf(title + length, sizeof title - length, " - %s", text.ident);
-    }
-    if (waiting) std::snprintf(title + length, sizeof title - length, " - waiting for the simulator");
-}
-
 void showTitle(const MainLoopSteps& steps, char (&shown)[kTitleSize]) {
     char title[kTitleSize];
-    formatTitle(core.placedAirport, steps.linkLost(), title);
+    formatConsoleTitle(core.placedAirport, steps.linkLost(), title);
     if (std::strcmp(title, shown) == 0) return;
     steps.setTitle(title);
     std::memcpy(shown, title, sizeof shown);

@@ -3,6 +3,7 @@
 // placed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 struct Airport;
@@ -21,6 +22,11 @@ struct MainLoopSteps {
 // The loop's tower search for the aircraft state in simState: `search` with factor 2 and the
 // towerMinCandidates setting. Whatever asks which tower the loop would choose asks it this way.
 Airport* mainLoopTowerSearch(Airport* (*search)(int32_t factor, int32_t minCandidates));
+
+// The console title: "kestrel 2.01 - KSFO" for the tower last placed (none: "kestrel 2.01"), with
+// " - waiting for the simulator" while `waiting`.
+constexpr size_t kTitleSize = 96;
+void formatConsoleTitle(const Airport* placed, int waiting, char (&title)[kTitleSize]);
 
 // Runs until core.stopRequested is seen after a sleep or a poll. Reads the settings through
 // core.config and keeps core.currentAirport and core.placedAirport. An airport counts as placed only

@@ -161,6 +161,8 @@ int offlineMain(int argc, char** argv) {
     std::fflush(stdout);
     writeLogFile(out.data(), out.size());  // only --build has a log file open
     if (!reason.empty()) printReason(reason, code);
+    // The last line is out: a closing console that --build was stopped by may end the process now.
+    platformConsoleStopDone();
     return code;
 }
 

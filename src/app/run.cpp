@@ -8,6 +8,7 @@
 #include "core/core_state.h"
 #include "core/log.h"
 #include "app/main_loop.h"
+#include "app/sim_wait.h"
 #include "app/startup_marks.h"
 #include "platform/platform.h"
 #include "simlink/base_dir.h"
@@ -33,14 +34,17 @@ void logInitFailed() {
 
 namespace {
 
-// Opens the simulator link. A link that is already open is no failure; an open given up for a stop
-// request is none either, and says nothing.
-int openSimulatorLink() {
-    if (ipcOpen(0, &ipcResult) || ipcResult <= kIpcAlreadyOpen) return 1;
-    if (core.stopRequested.isSet()) return 0;
-    logMessage(0, "FSUIPC connection failed: %s", ipcResultText(ipcResult));
-    logMessage(0, "%s", kInitFailed);
-    return 0;
+// The folder text of the attempt that was answered.
+char reportedFolder[fsuipc::kSimFolderSize];
+
+// One attempt of the wait: the link opened (one already open is no failure) and the simulator's folder
+// asked over it. An interface that does not know its simulator yet answers with an empty text.
+SimAttempt attemptSimulator() {
+    if (!ipcOpen(0, &ipcResult) && ipcResult > kIpcAlreadyOpen)
+        return {openFailureMeaning(ipcResult, ipcLink.fsuipcVersion, ipcLink.fsVersion), ipcResult};
+    if (askSimFolder(reportedFolder) && reportedFolder[0] != '\0') return {SimAnswer::answered, kIpcOk};
+    ipcClose();  // the next attempt opens it again
+    return {SimAnswer::notYet, kSimFolderNotReported};
 }
 
 int stop() {
@@ -97,22 +101,29 @@ int runApplication() {
     core.config = configDefaults();
     const uint32_t consoleReadyMs = startupElapsedMs();
     firstPollMarked = firstPlaceMarked = false;
-    // First of all: a Ctrl+C or a console close at any point of the start-up or the database build ends
-    // the run in order (link shut, atom deleted, temporary file removed), never by the system's default.
+    // First of all: a Ctrl+C or a console close at any point of the start-up, the wait for the simulator
+    // or the database build ends the run in order (link shut, atom deleted, temporary file removed),
+    // never by the system's default.
     platformAddConsoleCtrlHandler(consoleCtrlHandler);
     ipcSetStopCheck(stopIsRequested);
-    if (!openSimulatorLink()) return failStart();  // even a failed open keeps its atom back
-    const uint32_t linkOpenMs = startupElapsedMs();
-
+    // Before the simulator is asked: its LogLevel applies while kestrel waits for it.
     buildPaths();
     configLoad(core.config, core.settingsPath);
-    // Only now is the log level known.
     startupMarkAt("console and instance lock ready", consoleReadyMs);
-    startupMarkAt("simulator link open", linkOpenMs);
     startupMark("settings read");
 
-    if (core.stopRequested.isSet()) return stop();
-    if (!determineBaseDir()) {
+    switch (waitForSimulator(SimWaitSteps{attemptSimulator, platformSetConsoleTitle, platformSleep})) {
+        case SimWaitEnd::answered:
+            break;
+        case SimWaitEnd::stopped:
+            return stop();
+        case SimWaitEnd::refused:
+            logMessage(0, "%s", kInitFailed);
+            return failStart();  // even a failed open keeps its atom back
+    }
+    startupMark("simulator link open");
+
+    if (!determineBaseDir(reportedFolder)) {
         if (!core.stopRequested.isSet()) logMessage(0, "%s", kInitFailed);
         return failStart();
     }

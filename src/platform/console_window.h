@@ -7,6 +7,11 @@
 // which has no console of a program's own.
 int platformOwnsConsole();
 
+// 1 when nobody can see kestrel's console window: the start-up information asked for a hidden window
+// (SW_HIDE), as a program that starts kestrel hidden does, or the console has no window at all; 0
+// otherwise, and on POSIX.
+int platformConsoleHidden();
+
 // Turns QuickEdit off on the console input: with it on, a click into the window starts a selection
 // that blocks every later console write, and with it the main loop, until Esc. Keeps the mode it found
 // for platformRestoreConsoleMode. Call only when the console is owned; 1 when the mode was changed.

@@ -36,7 +36,7 @@ bool holdsSceneryLibrary(const char* folder) {
 }
 
 int problemDeterminingBaseDir() {
-    logMessage(0, "Problem determining FS9 installation directory!");
+    logMessage(0, "%s", kSimFolderProblem);
     return 0;
 }
 
@@ -46,10 +46,13 @@ void useSimExecutableQuery(SimExecutableQuery query) {
     executableQuery = query;
 }
 
-int determineBaseDir() {
-    char reported[fsuipc::kSimFolderSize] = {};
-    if (!ipcRead(fsuipc::kSimFolder, fsuipc::kSimFolderSize, reported, &ipcResult) || !ipcProcess(&ipcResult))
-        return core.stopRequested.isSet() ? 0 : problemDeterminingBaseDir();  // a stop is no problem
+int askSimFolder(char (&reported)[fsuipc::kSimFolderSize]) {
+    std::memset(reported, 0, sizeof reported);
+    return ipcRead(fsuipc::kSimFolder, fsuipc::kSimFolderSize, reported, &ipcResult) &&
+           ipcProcess(&ipcResult);
+}
+
+int determineBaseDir(const char (&reported)[fsuipc::kSimFolderSize]) {
     return useBaseDir(reported, sizeof reported, "FSUIPC returns basedir: ");
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "core/core_state.h"
+#include "simlink/fsuipc_offsets.h"
 #include "platform/sim_folder.h"
 #include "platform/virtual_store.h"
 
@@ -12,11 +13,19 @@
 // Relative scenery paths are taken from here.
 extern char basedir[kPathBufferSize];
 
-// Asks the simulator for its folder over the open link, completes it with a backslash and checks that
-// it opens (verifyBaseDir). 1 when basedir is set and accessible; otherwise 0 after a level-0 line.
-// A folder below a Program Files folder then decides, with a level-3 line, whether the files below
-// Program Files are read from their VirtualStore copies: they are when the simulator runs virtualised.
-int determineBaseDir();
+// The line of a folder text that cannot be used.
+constexpr const char* kSimFolderProblem = "Problem determining FS9 installation directory!";
+
+// Asks the simulator for its folder over the open link, in one exchange, into `reported`. 1 when it
+// answered (the text is empty while the interface does not know the simulator yet); 0 when the
+// exchange failed (ipcResult says why). Says nothing.
+int askSimFolder(char (&reported)[fsuipc::kSimFolderSize]);
+
+// Takes the folder the simulator reported: completes it with a backslash and checks that it opens
+// (verifyBaseDir). 1 when basedir is set and accessible; otherwise 0 after a level-0 line. A folder
+// below a Program Files folder then decides, with a level-3 line, whether the files below Program Files
+// are read from their VirtualStore copies: they are when the simulator runs virtualised.
+int determineBaseDir(const char (&reported)[fsuipc::kSimFolderSize]);
 
 // The rest of determineBaseDir for a folder text from elsewhere (the command line): `reported` must end
 // within `size` bytes. Logs `reportedBy` and the text at level 4, then completes and checks it, and

@@ -12,8 +12,6 @@ uint32_t ipcResult = 0;
 namespace {
 
 constexpr const char* kMessageName = "FsasmLib:IPC";
-constexpr uint32_t kMinimumInterfaceVersion = 0x19980004;
-constexpr uint32_t kSimMarker = 0xFADE;
 constexpr uint32_t kHandshakePasses = 5;
 constexpr uint32_t kHandshakeSleepMs = 100;
 
@@ -214,7 +212,7 @@ int ipcOpen(uint32_t requestedSimVersion, uint32_t* result) {
         if (ipcLink.fsuipcVersion != 0 && ipcLink.fsVersion != 0) break;
     }
 
-    if (!(ipcLink.fsuipcVersion > kMinimumInterfaceVersion) || (ipcLink.fsVersion >> 16) != kSimMarker)
+    if (!(ipcLink.fsuipcVersion > kIpcMinimumInterfaceVersion) || (ipcLink.fsVersion >> 16) != kIpcSimMarker)
         return failOpen(result, foundAsFs98 ? kIpcWrongVersionRemote : kIpcWrongVersion);
 
     ipcLink.fsVersion &= 0xFFFF;

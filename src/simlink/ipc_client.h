@@ -17,6 +17,9 @@ constexpr uint16_t kIpcLibraryVersion = 1004;  // written to 0x330A during the h
 constexpr uint32_t kIpcSendAttempts = 9;
 constexpr uint32_t kIpcSendTimeoutMs = 2000;
 constexpr uint32_t kIpcRetrySleepMs = 100;
+// The handshake accepts an interface version word above this and a simulator word with this high half.
+constexpr uint32_t kIpcMinimumInterfaceVersion = 0x19980004;
+constexpr uint32_t kIpcSimMarker = 0xFADE;
 
 constexpr uint32_t kIpcReadRecord = 1;
 constexpr uint32_t kIpcWriteRecord = 2;
@@ -58,7 +61,9 @@ struct IpcQueuedRecord {
 };
 
 struct IpcLink {
-    uint32_t fsVersion = 0;      // simulator version word; its low 16 bits after a successful open
+    // The version words the last handshake read, as read after a failed open; after a successful one
+    // fsVersion keeps only its low 16 bits.
+    uint32_t fsVersion = 0;      // simulator version word
     uint32_t fsuipcVersion = 0;  // interface module version
     uint8_t* view = nullptr;     // the mapped block; the link is open exactly when this is set
     uint8_t* next = nullptr;     // where the next record goes; == view when nothing is queued

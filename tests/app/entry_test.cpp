@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/console_end.h"
 #include "app/entry.h"
 #include "app/run.h"
 #include "core/core_state.h"
@@ -97,6 +98,22 @@ TEST_F(EntryTest, OptionsAreNeverAirports) {
     EXPECT_EQ(handleOptions(2, airportArgs), -1);
     EXPECT_EQ(handleOptions(1, airportArgs), -1);
     EXPECT_EQ(core.debugAirport[0], '\0');
+}
+
+// In a console window of its own: only a failed start or a wrong command line that someone can see waits
+// for Enter; another kestrel's refusal shows for a while; everything else closes.
+TEST(ConsoleEnd, OnlyAVisibleFailureKeepsTheWindowOpen) {
+    using E = ConsoleEnd;
+    const struct {
+        int exitCode;
+        bool refused, stopped, hidden;
+        ConsoleEnd end;
+    } cases[] = {{1, false, false, false, E::waitForEnter}, {2, false, false, false, E::waitForEnter},
+                 {1, true, false, false, E::showLine},      {0, false, false, false, E::close},
+                 {1, false, true, false, E::close},         {1, false, false, true, E::close},
+                 {1, true, false, true, E::close}};
+    for (const auto& c : cases)
+        EXPECT_EQ(consoleEndFor(c.exitCode, c.refused, c.stopped, c.hidden), c.end) << &c - cases;
 }
 
 TEST_F(EntryTest, ControlHandlerSetsTheStopFlag) {

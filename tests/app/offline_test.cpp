@@ -117,6 +117,15 @@ TEST_F(OfflineTest, BuildWritesTheDatabaseAStartWouldBuild) {
     EXPECT_EQ(run({"--list"}).code, kOfflineDone);
 }
 
+// A stop that comes during --build's last display, once kestrel.dat and its stamps are in place, comes
+// after a finished build (a stop before: e2e BuildFaults).
+TEST_F(OfflineTest, AStopOnceTheDatabaseIsInPlaceIsAFinishedBuild) {
+    progressRecorder.stopAtClose = true;
+    Outcome o = run({"--fs-dir", fs9(), "--build"});
+    EXPECT_EQ(o.code, kOfflineDone) << o.reason;
+    EXPECT_EQ(o.out, std::string("Successfully imported 4 airport infos from scenery.") + kPlatformLineEnd);
+}
+
 TEST_F(OfflineTest, ListShowsTheTowerPointOfEveryMatchingAirport) {
     ASSERT_EQ(run({"--fs-dir", fs9(), "--build"}).code, kOfflineDone);
     const std::string file = readFile(dir.path() / "kestrel.dat");

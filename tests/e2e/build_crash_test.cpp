@@ -53,12 +53,12 @@ protected:
         return f.kestrel.output();
     }
 
-    // The names in kestrel's working folder besides its settings and its log.
+    // The names in kestrel's working folder besides its settings and its logs.
     std::set<std::string> leftovers() const {
+        static const std::set<std::string> kept{"kestrel.ini", "kestrel.log", "kestrel.prev.log"};
         std::set<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(f.workFile("")))
-            if (entry.path().filename() != "kestrel.ini" && entry.path().filename() != "kestrel.log")
-                names.insert(entry.path().filename().string());
+            if (!kept.count(entry.path().filename().string())) names.insert(entry.path().filename().string());
         return names;
     }
 
@@ -130,26 +130,34 @@ TEST_F(BuildFaults, KilledBuildsNeverLeaveAPartialDatabase) {
     EXPECT_EQ(leftBehind, 0);
 }
 
-// Ctrl+C while a start builds: the build ends within moments, as a stop, and the previous files stay.
+// Ctrl+C while a start or --build builds: the build ends within moments, as a stop, the previous files stay
+// and no temporary file is left. A start ends with exit code 0; --build with 1 and says so.
 TEST_F(BuildFaults, CtrlCDuringTheBuildEndsItInOrderAndKeepsTheDatabase) {
-    writeFile(f.workFile("kestrel.dat"), "previous");  // no longer loads: the start builds
-    writeFile(f.workFile("kestrel.dat.stamps"), "stamps");
-    f.writeSettings("[KestrelConfig]\r\nLogLevel=5\r\n");  // a build that takes seconds
-    ASSERT_TRUE(f.startKestrel());
-    ASSERT_TRUE(f.kestrel.waitForOutput(" is of type ", kTimeoutMs)) << f.kestrel.output();  // a record
-    const auto asked = std::chrono::steady_clock::now();
-    ASSERT_TRUE(f.kestrel.requestStop());
-    int code = -1;
-    ASSERT_TRUE(f.kestrel.waitForExit(kTimeoutMs, code));
-    // Within a second on a quiet machine; sanitizers and a busy one take longer.
-    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(3));
-    const std::string out = f.kestrel.output();
-    EXPECT_EQ(code, 0);
-    EXPECT_EQ(out.find(kImported), std::string::npos);
-    EXPECT_EQ(out.find("An error occurred"), std::string::npos);
-    EXPECT_EQ(out.substr(out.size() - 20), "Main loop finished\r\n");
-    EXPECT_EQ(database() + readFile(f.workFile("kestrel.dat.stamps")), "previousstamps");
-    EXPECT_EQ(leftovers(), kStored);  // no temporary file
+    for (const bool offline : {false, true}) {
+        SCOPED_TRACE(offline);
+        writeFile(f.workFile("kestrel.dat"), "previous");  // no longer loads: the start builds
+        writeFile(f.workFile("kestrel.dat.stamps"), "stamps");
+        f.writeSettings("[KestrelConfig]\r\nLogLevel=5\r\n");  // a build that takes seconds
+        ASSERT_TRUE(offline ? f.kestrel.start(builtProgram("kestrel"), buildArguments(), f.workFile(""))
+                            : f.startKestrel());
+        ASSERT_TRUE(f.kestrel.waitForOutput(" is of type ", kTimeoutMs)) << f.kestrel.output();  // a record
+        const auto asked = std::chrono::steady_clock::now();
+        ASSERT_TRUE(f.kestrel.requestStop());
+        int code = -1;
+        ASSERT_TRUE(f.kestrel.waitForExit(kTimeoutMs, code));
+        // Within a second on a quiet machine; sanitizers and a busy one take longer.
+        EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(3));
+        const std::string out = f.kestrel.output();
+        EXPECT_EQ(code, offline ? 1 : 0);
+        EXPECT_EQ(out.find(kImported), std::string::npos);
+        EXPECT_EQ(out.find("An error occurred"), std::string::npos);
+        EXPECT_EQ(
+            offline ? f.kestrel.errorOutput() : out.substr(out.size() - 20),
+            offline ? "kestrel: the build was stopped; " + f.workFile("kestrel.dat") + " was left as it was\n"
+                    : "Main loop finished\r\n");
+        EXPECT_EQ(database() + readFile(f.workFile("kestrel.dat.stamps")), "previousstamps");
+        EXPECT_EQ(leftovers(), kStored);
+    }
 }
 #endif
 

@@ -24,21 +24,27 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
 }
 
 // Attached before kestrel has looked at its console, the test shares it and kestrel rightly does not
-// wait; nothing tells when it has, so the test tries again later.
+// wait; nothing tells when it has, so the test tries again later. The start fails on an FS9 folder that
+// cannot be opened; while it waits for Enter it holds neither the instance lock nor the log, so the next
+// start in the same folder goes on (and fails the same way).
 TEST(OwnConsole, AFailedStartOrAWrongCommandLineWaitsForEnterOnlyInAConsoleOfItsOwn) {
-    TempDir work;  // no simulator: a start fails
+    FlightFixture f;
+    ASSERT_TRUE(f.startSim({"--fs-dir", f.simFolder() + "missing"}));
+    const std::string work = f.workFile("");
     for (const bool wrongCommandLine : {false, true}) {
         const std::vector<std::string> arguments = {wrongCommandLine ? "--bogus" : "LSZH"};
         int code = -1;
-        ChildProcess fromAPrompt;  // whose window stays open: no wait
-        ASSERT_TRUE(fromAPrompt.startOnConsole(ChildProcess::Console::shared, builtProgram("kestrel"),
-                                               arguments, work.path().string()));
-        EXPECT_TRUE(fromAPrompt.waitForExit(30000, code));
+        for (const auto console : {ChildProcess::Console::shared, ChildProcess::Console::ownHidden}) {
+            ChildProcess unseen;  // from a prompt, whose window stays open, or in a hidden window: no wait
+            ASSERT_TRUE(unseen.startOnConsole(console, builtProgram("kestrel"), arguments, work));
+            EXPECT_TRUE(unseen.waitForExit(30000, code)) << static_cast<int>(console);
+            EXPECT_EQ(code, wrongCommandLine ? 2 : 1);
+        }
         bool waited = false;
         for (int delayMs = 1000; !waited && delayMs <= 16000; delayMs *= 4) {
             ChildProcess kestrel;
-            ASSERT_TRUE(kestrel.startOnConsole(ChildProcess::Console::own, builtProgram("kestrel"), arguments,
-                                               work.path().string()));
+            ASSERT_TRUE(
+                kestrel.startOnConsole(ChildProcess::Console::own, builtProgram("kestrel"), arguments, work));
             Sleep(delayMs);
             AttachedConsole console(kestrel.processId());
             waited = console.attached() && waitUntil([&] { return console.shows(kPressEnterText); }, 5000);
@@ -46,6 +52,17 @@ TEST(OwnConsole, AFailedStartOrAWrongCommandLineWaitsForEnterOnlyInAConsoleOfIts
             // Wine's console windows start with QuickEdit on, as Windows's do: back on for the copy.
             EXPECT_NE(console.inputMode() & ENABLE_QUICK_EDIT_MODE, 0u);
             EXPECT_FALSE(kestrel.waitForExit(1000, code));
+            if (!wrongCommandLine) {
+                EXPECT_NE(console.screen().find("This directory cannot be accessed"), std::string::npos);
+                ChildProcess next;
+                ASSERT_TRUE(next.start(builtProgram("kestrel"), {}, work));
+                ASSERT_TRUE(next.waitForExit(60000, code));
+                EXPECT_EQ(code, 1);
+                EXPECT_NE(next.output().find("This directory cannot be accessed"), std::string::npos)
+                    << next.output();
+                EXPECT_EQ(next.output().find("Unable to keep the previous log"), std::string::npos)
+                    << next.output();
+            }
             console.press('\r', VK_RETURN);
             ASSERT_TRUE(kestrel.waitForExit(10000, code));
             EXPECT_EQ(code, wrongCommandLine ? 2 : 1);

@@ -3,7 +3,7 @@
 # reaches the program as a real CTRL_C_EVENT through Wine's console control routine, so this proves the
 # Win32 handler path. (Wine cannot route GenerateConsoleCtrlEvent between processes, so the gtest
 # programs cannot.) Then once more against a simulator that answers late, where Ctrl+C must not wait
-# for all nine sends of the exchange under way.
+# for all nine sends of the exchange under way, and once without a simulator, while kestrel waits for one.
 # Usage: wine_ctrl_c.sh <folder of kestrel.exe, kestrel-sim.exe and kestrel-scenery.exe> <sample CSV>
 set -u
 bin=$1
@@ -85,4 +85,17 @@ late=$(grep -c "answering late" "$work/sim.txt")
 [ "$ctrl_c_code" -eq 0 ] && [ "$late" -le 2 ] && tail -c 20 "$work/out.txt" | grep -q 'Main loop finished' ||
     fail "exit code $ctrl_c_code and $late sends after Ctrl+C, expected 0, 'Main loop finished' and at most 2"
 kill -INT "$sim_pid"
+wait "$sim_pid" 2>/dev/null
+sim_pid=
 echo "PASS: Ctrl+C ended an exchange with a late simulator after $late send(s)"
+
+# No simulator at all: the start waits for one, and Ctrl+C ends the wait as a stop.
+mv "$work/out.txt" "$work/out-second.txt"
+"$wine" "$bin/kestrel.exe" >"$work/out.txt" 2>"$work/err.txt" </dev/null &
+kestrel_pid=$!
+wait_for "$work/out.txt" 1200 "kestrel waits for FS9" || fail "kestrel.exe did not wait for the simulator within 120 s"
+ctrl_c "$kestrel_pid" 30 || fail "kestrel.exe still running 30 s after Ctrl+C while it waited"
+kestrel_pid=
+[ "$ctrl_c_code" -eq 0 ] && tail -c 20 "$work/out.txt" | grep -q 'Main loop finished' ||
+    fail "exit code $ctrl_c_code after Ctrl+C while waiting, expected 0 and 'Main loop finished' last"
+echo "PASS: Ctrl+C ended the wait for the simulator with exit code 0"

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # A release zip used as a pilot uses it: unpacked into a fresh folder, the packaged kestrel.exe run there
 # under Wine with the packaged kestrel.ini (LogLevel and UpdateInterval edited, as the README suggests)
-# against kestrel-sim.exe serving the sample library. The first start builds the database under the
-# progress window and follows a short flight, the second loads kestrel.dat without the window, Ctrl+C
-# ends both with exit code 0, and the folder holds nothing new but kestrel.dat, its stamps and kestrel.log.
+# against kestrel-sim.exe serving the sample library. The first start, 10 s before the simulator, waits
+# for it, then builds the database under the progress window and follows a short flight; the second
+# loads kestrel.dat without the window; Ctrl+C ends both with exit code 0, and the folder holds nothing
+# new but kestrel.dat, its stamps, kestrel.log and the first start's log, kestrel.prev.log.
 # Usage: package_test.sh ZIP BIN-OF-THE-SAME-BUILD SCENERY-WRITER SAMPLE-CSV (inside wine_env_start)
 set -u
 export LC_ALL=C  # one order for ls and sort
@@ -21,7 +22,7 @@ mkdir -p "$pilot" "$work/FS9"
 (cd "$pilot" && cmake -E tar xf "$zip") || session_fail "cannot unpack $zip"
 version=$(basename "$zip" | sed 's/^kestrel-\(.*\)-win[0-9]*\.zip$/\1/')
 shipped="LICENSE.txt README.txt kestrel.exe kestrel.ini"
-with_database="LICENSE.txt README.txt kestrel.dat kestrel.dat.stamps kestrel.exe kestrel.ini kestrel.log"
+with_database="LICENSE.txt README.txt kestrel.dat kestrel.dat.stamps kestrel.exe kestrel.ini kestrel.log kestrel.prev.log"
 [ "$(ls "$pilot" | xargs)" = "$shipped" ] || session_fail "the zip holds $(ls "$pilot" | xargs), not $shipped"
 for text in README.txt LICENSE.txt kestrel.ini; do
     if grep -q -v $'\r$' "$pilot/$text" || [ "$(tail -c 2 "$pilot/$text" | od -An -tx1 | tr -d ' ')" != 0d0a ]; then
@@ -41,7 +42,6 @@ sed -i 's/^LogLevel=3\r$/LogLevel=4\r/; s/^UpdateInterval=5000\r$/UpdateInterval
 grep -q $'^UpdateInterval=500\r$' "$pilot/kestrel.ini" || session_fail "UpdateInterval could not be edited in kestrel.ini"
 
 runner=$(wine_loader "$pilot/kestrel.exe")
-session_sim "$runner" "$bin" "$work/FS9" "$work/flight.csv" "$work/record.jsonl" "$work/sim.txt"
 
 # progress_window_seen OUT LINE: watches the display for the window titled "kestrel VERSION" until OUT
 # holds LINE (the build or load is over); 0 when the window was seen.
@@ -56,7 +56,12 @@ progress_window_seen() {
     return $seen
 }
 
+# Started before FS9, as a pilot may: kestrel waits for it, then builds and follows the flight.
 session_kestrel "$runner" kestrel.exe "$pilot" "$work/first.txt"
+sleep 10
+session_wait "$work/first.txt" 600 "kestrel waits for FS9 (or WideClient) to answer." ||
+    session_fail "kestrel did not wait for the simulator it was started before"
+session_sim "$runner" "$bin" "$work/FS9" "$work/flight.csv" "$work/record.jsonl" "$work/sim.txt"
 progress_window_seen "$work/first.txt" "Successfully imported" || session_fail "no progress window on the first start"
 for _ in $(seq 1 900); do
     [ "$(tower_writes "$work/record.jsonl" | grep -c '"text"')" -ge 3 ] && break

@@ -82,7 +82,9 @@ TEST_F(LiveLinkTest, OpensPollsWritesAndReconnectsAfterARestart) {
     startSim(standard());
     ASSERT_EQ(ipcOpen(0, &ipcResult), 1) << ipcResultText(ipcResult);
     EXPECT_EQ(ipcLink.fsVersion, 9u);
-    ASSERT_EQ(determineBaseDir(), 1);
+    char reported[fsuipc::kSimFolderSize];
+    ASSERT_EQ(askSimFolder(reported), 1);
+    ASSERT_EQ(determineBaseDir(reported), 1);
     EXPECT_EQ(std::string(basedir).back(), '\\');
 
     ASSERT_EQ(simPoll(), 1) << ipcResultText(ipcResult);

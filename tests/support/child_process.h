@@ -18,9 +18,10 @@ public:
                const std::string& workingDir);
 
 #ifdef _WIN32
-    // A console window of its own, as a double-click gives, or this process's console, as a command
-    // prompt shares its own.
-    enum class Console { own, shared };
+    // A console window of its own, as a double-click gives (hidden: the start-up information asks for a
+    // hidden window, as a program that starts another hidden does), or this process's console, as a
+    // command prompt shares its own.
+    enum class Console { own, ownHidden, shared };
     // start with the standard handles on that console: nothing is captured.
     bool startOnConsole(Console console, const std::string& program,
                         const std::vector<std::string>& arguments, const std::string& workingDir);

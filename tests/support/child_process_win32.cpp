@@ -64,7 +64,8 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
     // A ChildProcess may run one program after another: the previous one is ended and forgotten.
     kill();
     const auto console = std::exchange(impl_->console, std::nullopt);
-    const bool own = console == Console::own, shared = console == Console::shared;
+    const bool own = console == Console::own || console == Console::ownHidden,
+               shared = console == Console::shared;
     if (impl_->outReader.joinable()) impl_->outReader.join();
     if (impl_->errReader.joinable()) impl_->errReader.join();
     if (impl_->info.hProcess) CloseHandle(impl_->info.hProcess);
@@ -105,6 +106,10 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
     // A process group of its own, so a Ctrl+Break event can be aimed at the child alone. A console of its
     // own comes with its own handles and no group, as from a double-click: a group would ignore Ctrl+C.
     if (own) startup.dwFlags = 0;
+    if (console == Console::ownHidden) {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_HIDE;
+    }
     BOOL ok = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, !own,
                              own ? CREATE_NEW_CONSOLE : CREATE_NEW_PROCESS_GROUP, nullptr,
                              workingDir.empty() ? nullptr : workingDir.c_str(), &startup, &impl_->info);

@@ -498,6 +498,11 @@ bool Core::handle(uint8_t* block, size_t size, uint32_t& reply) {
         return true;
     }
     if (!scenario_.rows.empty()) applyState(memory_, scenarioStateAt(scenario_, time, options_.interpolate));
+    if (options_.zeroVersionsFor > 0) {
+        const bool early = clock_() < options_.zeroVersionsFor;
+        memory_.putU32(kInterfaceVersion, early ? 0 : options_.seed.interfaceVersion);
+        memory_.putU32(kSimVersion, early ? 0 : options_.seed.simVersion);
+    }
     BlockResult result = processBlock(block, size, memory_);
     if (!result.accepted) {
         reply = 0;

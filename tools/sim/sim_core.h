@@ -135,6 +135,9 @@ struct Options {
     int64_t changeIdAfter = -1;
     int64_t garbageAfter = -1;
     int64_t faultCount = -1;  // how many messages each of the faults above hits; -1: all of them
+    // Seconds from the start during which both version words read 0, as from an interface not ready yet
+    // or a WideClient not yet connected to its server.
+    double zeroVersionsFor = 0;
     bool verbose = false;
     bool help = false;
 };

@@ -37,6 +37,7 @@ const char* const kUsage =
     "  --fault-count M       each --late-after, --change-size-after, --change-id-after and\n"
     "                        --garbage-after fault hits M messages, then clears (default: all)\n"
     "  --version-words I:S   words served at 0x3304 and 0x3308 (default 0x20000000:0xFADE0009)\n"
+    "  --zero-versions-for S both version words read 0 for the first S seconds (an interface not ready)\n"
     "  --run-dir DIR         POSIX: directory of the socket (default $KESTREL_RUN_DIR, $XDG_RUNTIME_DIR,\n"
     "                        or the temporary directory)\n"
     "  --verbose             one line on standard error per message\n"
@@ -86,8 +87,9 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
         for (const CountOption& candidate : kCountOptions)
             if (flag(candidate.name)) count = &candidate;
         bool needsValue = count != nullptr;
-        for (const char* name : {"--scenario", "--record", "--fs-dir", "--class", "--speed", "--start",
-                                 "--reply", "--version-words", "--run-dir", "--late-ms"})
+        for (const char* name :
+             {"--scenario", "--record", "--fs-dir", "--class", "--speed", "--start", "--reply",
+              "--version-words", "--run-dir", "--late-ms", "--zero-versions-for"})
             needsValue = needsValue || flag(name);
         const char* value = nullptr;
         if (needsValue) {
@@ -129,6 +131,8 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
             options.className = value;
         } else if (flag("--speed")) {
             if (!toDouble(value, options.speed) || options.speed <= 0) return bad();
+        } else if (flag("--zero-versions-for")) {
+            if (!toDouble(value, options.zeroVersionsFor) || options.zeroVersionsFor < 0) return bad();
         } else if (flag("--start")) {
             if (!toDouble(value, options.start) || options.start < 0) return bad();
         } else if (flag("--reply")) {

@@ -9,6 +9,10 @@ int platformOwnsConsole() {
     return 0;
 }
 
+int platformConsoleHidden() {
+    return 0;
+}
+
 int platformConsoleQuickEditOff() {
     return 0;
 }

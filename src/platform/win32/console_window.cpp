@@ -26,6 +26,14 @@ int platformOwnsConsole() {
     return isConsole(GetStdHandle(STD_INPUT_HANDLE)) && isConsole(GetStdHandle(STD_OUTPUT_HANDLE)) ? 1 : 0;
 }
 
+int platformConsoleHidden() {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    GetStartupInfoA(&startup);
+    if ((startup.dwFlags & STARTF_USESHOWWINDOW) && startup.wShowWindow == SW_HIDE) return 1;
+    return GetConsoleWindow() ? 0 : 1;  // CREATE_NO_WINDOW gives a console without one
+}
+
 int platformConsoleQuickEditOff() {
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;

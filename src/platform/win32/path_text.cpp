@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <cstdio>
+
 #include "platform/platform.h"
 
 void platformCharLower(char* text) {
@@ -8,4 +10,9 @@ void platformCharLower(char* text) {
 
 int platformIsNativeAbsolutePath(const char* /*path*/) {
     return 0;
+}
+
+void platformFullPath(const char* path, char* out, size_t size) {
+    const DWORD length = GetFullPathNameA(path, static_cast<DWORD>(size), out, nullptr);
+    if (length == 0 || length >= size) std::snprintf(out, size, "%s", path);
 }

@@ -315,6 +315,8 @@ TEST(Options, ReadsEveryOptionAndRefusesBadOnes) {
                                       "8",
                                       "--fault-count",
                                       "9",
+                                      "--zero-versions-for",
+                                      "2.5",
                                       "--verbose"};
     std::vector<char*> argv;
     for (std::string& w : words)
@@ -336,6 +338,7 @@ TEST(Options, ReadsEveryOptionAndRefusesBadOnes) {
     EXPECT_EQ(options.changeIdAfter, 7);
     EXPECT_EQ(options.garbageAfter, 8);
     EXPECT_EQ(options.faultCount, 9);
+    EXPECT_DOUBLE_EQ(options.zeroVersionsFor, 2.5);
     EXPECT_EQ(options.seed.interfaceVersion, 1u);
     EXPECT_EQ(options.seed.fsDir, "D:\\FS9");
 
@@ -346,6 +349,7 @@ TEST(Options, ReadsEveryOptionAndRefusesBadOnes) {
                                                {"--fault-count", "0x40000001"},
                                                {"--garbage-after"},
                                                {"--version-words", "1"},
+                                               {"--zero-versions-for", "-1"},
                                                {"--fs-dir", std::string(261, 'a')},
                                                {"--record"},
                                                {"--bogus"}}) {
