@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/core_state.h"
+#include "core/kestrel_folder.h"
 #include "core/log.h"
 #include "core/log_file.h"
 #include "app/offline_request.h"
@@ -48,8 +49,9 @@ constexpr const char* kUsage =
     "Exit codes of these: 0 done, 1 no database or nothing found, 2 wrong usage.\r\n"
     "\r\n"
     "kestrel reads kestrel.ini (section KestrelConfig) and writes kestrel.dat and\r\n"
-    "kestrel.log in its working folder: start it there. Stop it with Ctrl+C or by\r\n"
-    "closing its console window. README.txt beside kestrel.exe is the guide.\r\n";
+    "kestrel.log in the folder of kestrel.exe, whatever folder it is started from (a\r\n"
+    "relative DIR or FILE is taken from the working folder). Stop it with Ctrl+C or\r\n"
+    "by closing its console window. README.txt beside kestrel.exe is the guide.\r\n";
 
 // The usage with the platform's line ends.
 void printUsage() {
@@ -141,7 +143,10 @@ int runCommand(int argc, char** argv) {
     const int exitCode = handleOptions(argc, argv);
     if (exitCode >= 0) return exitCode;
     if (!takeInstanceLock()) return 1;
-    openLogFile(kLogFilePath);  // before the run's first line
+    char logPath[kPathBufferSize];
+    kestrelFilePath(kLogFileName, logPath, sizeof logPath);
+    openLogFile(logPath);  // before the run's first line
+    logKestrelFolderNote();
     platformSetConsoleTitle(kTitle);
     takeDebugAirport(argc, argv);
     return runApplication();
@@ -151,6 +156,7 @@ int runCommand(int argc, char** argv) {
 
 int kestrelMain(int argc, char** argv) {
     startupMarkEntry();
+    takeKestrelFolder();
     platformInitConsole();
     // Started in a window of its own, kestrel keeps that window readable and, after a failed start, open.
     const bool ownConsole = platformOwnsConsole() != 0;

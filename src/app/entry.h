@@ -17,8 +17,9 @@ int isAirportIdentifier(const char* text);
 // Takes the airport to trace from the first argument when it is an airport identifier.
 void takeDebugAirport(int argc, char** argv);
 
-// Everything main() does; returns the process exit code. In order: the console (binary output, and
-// QuickEdit off in a console of its own); the instance lock and --build, or the options that take no
-// lock, or the instance lock and the run; then, in a console of its own, after a failed start or a
-// wrong command line (exit code 1 or 2, not after a stop) the wait for Enter, and QuickEdit restored.
+// Everything main() does; returns the process exit code. In order: kestrel's folder (the program's), the
+// console (binary output, and QuickEdit off in a console of its own); the instance lock and --build, or
+// the options that take no lock, or the instance lock and the run; then, in a console of its own, after
+// a failed start or a wrong command line (exit code 1 or 2, not after a stop) the wait for Enter, and
+// QuickEdit restored.
 int kestrelMain(int argc, char** argv);

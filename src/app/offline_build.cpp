@@ -3,6 +3,7 @@
 #include "airportdb/database_build.h"
 #include "airportdb/database_file.h"
 #include "core/core_state.h"
+#include "core/kestrel_folder.h"
 #include "app/offline_database.h"
 #include "app/offline_request.h"
 #include "app/offline_table.h"
@@ -10,7 +11,10 @@
 #include "core/log_file.h"
 
 int buildOffline(const OfflineRequest& request, std::string& out, std::string& reason) {
-    openLogFile(kLogFilePath);  // a build writes the log of a start
+    char logPath[kPathBufferSize];
+    kestrelFilePath(kLogFileName, logPath, sizeof logPath);
+    openLogFile(logPath);  // a build writes the log of a start
+    logKestrelFolderNote();
     if (int code = prepareOfflineSettings(request, reason)) return code;
     if (!useOfflineSimFolder(request.fsDir)) {
         logInitFailed();

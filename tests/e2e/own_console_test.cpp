@@ -27,18 +27,19 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
 // wait; nothing tells when it has, so the test tries again later.
 TEST(OwnConsole, AFailedStartOrAWrongCommandLineWaitsForEnterOnlyInAConsoleOfItsOwn) {
     TempDir work;  // no simulator: a start fails
+    const std::string program = copiedProgram("kestrel", work.path() / "kestrel");
     for (const bool wrongCommandLine : {false, true}) {
         const std::vector<std::string> arguments = {wrongCommandLine ? "--bogus" : "LSZH"};
         int code = -1;
         ChildProcess fromAPrompt;  // whose window stays open: no wait
-        ASSERT_TRUE(fromAPrompt.startOnConsole(ChildProcess::Console::shared, builtProgram("kestrel"),
-                                               arguments, work.path().string()));
+        ASSERT_TRUE(fromAPrompt.startOnConsole(ChildProcess::Console::shared, program, arguments,
+                                               work.path().string()));
         EXPECT_TRUE(fromAPrompt.waitForExit(30000, code));
         bool waited = false;
         for (int delayMs = 1000; !waited && delayMs <= 16000; delayMs *= 4) {
             ChildProcess kestrel;
-            ASSERT_TRUE(kestrel.startOnConsole(ChildProcess::Console::own, builtProgram("kestrel"), arguments,
-                                               work.path().string()));
+            ASSERT_TRUE(
+                kestrel.startOnConsole(ChildProcess::Console::own, program, arguments, work.path().string()));
             Sleep(delayMs);
             AttachedConsole console(kestrel.processId());
             waited = console.attached() && waitUntil([&] { return console.shows(kPressEnterText); }, 5000);
@@ -59,7 +60,7 @@ TEST(OwnConsole, QuickEditIsOffWhileItRunsAndBackAfterTheStop) {
     f.writeScenery(oneFileLibrary({toweredAirport("LSZH", "Zurich", 47.458, 118.1)}));
     ASSERT_TRUE(f.startSim({"--verbose"}));
     ASSERT_TRUE(
-        f.kestrel.startOnConsole(ChildProcess::Console::own, builtProgram("kestrel"), {}, f.workFile("")));
+        f.kestrel.startOnConsole(ChildProcess::Console::own, f.kestrelProgram(), {}, f.workingFolder()));
     // The stop handler is in place before kestrel talks to the simulator.
     ASSERT_TRUE(waitUntil([&] { return f.sim.errorOutput().find("msg 1 ") != std::string::npos; }, 90000));
     AttachedConsole console(f.kestrel.processId());

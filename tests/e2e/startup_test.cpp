@@ -117,9 +117,10 @@ TEST(Startup, OneKestrelAtATime) {
     ASSERT_TRUE(f.startSim());
     ASSERT_TRUE(f.startKestrel());
     ASSERT_TRUE(f.kestrel.waitForOutput(" airport infos from scenery.\r\n", 90000)) << f.kestrel.output();
-    TempDir second;
+    TempDir second;  // another kestrel's folder
+    const std::string program = copiedProgram("kestrel", second.path());
     writeFile(second.path() / "kestrel.ini", "[KestrelConfig]\r\nLogLevel=-1\r\n");
-    const std::string database = f.workFile("kestrel.dat"), folder = f.simFolder();
+    const std::string database = f.kestrelFile("kestrel.dat"), folder = f.simFolder();
     const std::string refused =
         "kestrel is already running (process " + std::to_string(f.kestrel.processId()) + ")\r\n";
     const struct {
@@ -137,13 +138,15 @@ TEST(Startup, OneKestrelAtATime) {
     };
     for (const auto& c : cases) {
         ChildProcess kestrel;
-        ASSERT_TRUE(kestrel.start(builtProgram("kestrel"), c.arguments, second.path().string()));
+        ASSERT_TRUE(kestrel.start(program, c.arguments, f.workingFolder()));
         int code = -1;
         ASSERT_TRUE(kestrel.waitForExit(60000, code));
         EXPECT_EQ(code, c.exitCode) << &c - cases;
         const std::string out = kestrel.output();
         EXPECT_EQ(c.exitCode == 1 ? out : out.substr(0, c.output.size()), c.output) << &c - cases;
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(second.path()), {}), 1);
+        // Its settings and the program; nothing in the working folder either.
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(second.path()), {}), 2);
+        EXPECT_EQ(f.workingFolderNames(), std::vector<std::string>{});
     }
     f.kestrel.kill();
     ASSERT_TRUE(f.startKestrel());
