@@ -15,7 +15,7 @@ TEST(VirtualStoreRead, ReadsTakeTheCopyWhereOneExistsWritesNever) {
     ProgramFilesSimFolder fs9;
     // Both Program Files folders, whatever this program's bitness, and the user's VirtualStore.
     VirtualStoreFolders folders{};
-    ASSERT_EQ(platformVirtualStoreFolders(folders), 1);
+    ASSERT_EQ(platformVirtualStoreFolders(folders), VirtualStoreSystem::found);
     char native[MAX_PATH] = {};
     ASSERT_NE(GetEnvironmentVariableA("ProgramW6432", native, sizeof native), 0u);
     EXPECT_EQ(std::set<std::string>(std::begin(folders.programFiles), std::end(folders.programFiles)),
