@@ -41,7 +41,7 @@ void useSimExecutableQuery(SimExecutableQuery query);
 // link (`liveSimulator` 1) or, without a link (the folder comes from the command line), the FS98MAIN
 // program of this machine when it runs from basedir; with neither, FS9 started normally would read the
 // copies, and so does kestrel. A basedir in 8.3 form is taken in its long form first. One level-3 line
-// says which rule applied, or one level-2 line that the copies' folder cannot be had. A folder
+// says which rule applied, or one level-2 line that the system's folders cannot be had. A folder
 // elsewhere, or a system without VirtualStore, logs nothing. Part of determineBaseDir and useBaseDir.
 void chooseVirtualStoreRule(int liveSimulator);
 
