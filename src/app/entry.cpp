@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/core_state.h"
+#include "core/kestrel_folder.h"
 #include "core/log.h"
 #include "core/log_file.h"
 #include "core/run_log.h"
@@ -52,10 +53,11 @@ constexpr const char* kUsage =
     "2 wrong usage.\r\n"
     "\r\n"
     "kestrel reads kestrel.ini (section KestrelConfig) and writes kestrel.dat and\r\n"
-    "kestrel.log (the run before it: kestrel.prev.log) in its working folder: start\r\n"
-    "it there, before or after FS9: it waits for FS9 to answer. Stop it with Ctrl+C\r\n"
-    "or by closing its console window (exit code 0); a start that fails ends with 1.\r\n"
-    "README.txt beside kestrel.exe is the guide.\r\n";
+    "kestrel.log (the run before it: kestrel.prev.log) in the folder of kestrel.exe,\r\n"
+    "whatever folder it is started from (a relative DIR or FILE is taken from the\r\n"
+    "working folder). Start it before or after FS9: it waits for FS9 to answer. Stop\r\n"
+    "it with Ctrl+C or by closing its console window (exit code 0); a start that\r\n"
+    "fails ends with 1. README.txt beside kestrel.exe is the guide.\r\n";
 
 // The usage with the platform's line ends.
 void printUsage() {
@@ -161,7 +163,7 @@ int runCommand(int argc, char** argv, bool& refused) {
     if (exitCode >= 0) return exitCode;
     refused = !takeInstanceLock();
     if (refused) return 1;
-    openRunLog(kLogFilePath);  // before the run's first line
+    openKestrelLog();  // before the run's first line
     platformSetConsoleTitle(kTitle);
     takeDebugAirport(argc, argv);
     return runApplication();
@@ -171,6 +173,7 @@ int runCommand(int argc, char** argv, bool& refused) {
 
 int kestrelMain(int argc, char** argv) {
     startupMarkEntry();
+    takeKestrelFolder();
     platformInitConsole();
     // Started in a window of its own, kestrel keeps that window readable and, after a failed start, open.
     const bool ownConsole = platformOwnsConsole() != 0;

@@ -17,10 +17,10 @@ int isAirportIdentifier(const char* text);
 // Takes the airport to trace from the first argument when it is an airport identifier.
 void takeDebugAirport(int argc, char** argv);
 
-// Everything main() does; returns the process exit code. In order: the console (binary output, and
-// QuickEdit off in a console of its own); the instance lock and --build, or the options that take no
-// lock, or the instance lock and the run; then the lock given back, the log closed and QuickEdit
-// restored; and, in a console of its own, what consoleEndFor says: after a failed start or a wrong
-// command line (not after a stop, and not in a hidden window) the wait for Enter, after a start that
-// another kestrel refused its line for a few seconds.
+// Everything main() does; returns the process exit code. In order: kestrel's folder (the program's), the
+// console (binary output, and QuickEdit off in a console of its own); the instance lock and --build, or
+// the options that take no lock, or the instance lock and the run; then the lock given back, the log
+// closed and QuickEdit restored; and, in a console of its own, what consoleEndFor says: after a failed
+// start or a wrong command line (not after a stop, and not in a hidden window) the wait for Enter,
+// after a start that another kestrel refused its line for a few seconds.
 int kestrelMain(int argc, char** argv);

@@ -29,7 +29,7 @@ int buildOffline(const OfflineRequest& request, std::string& out, std::string& r
     // As a start does: a Ctrl+C or a closed window ends the build in order, never by the system's default
     // action, which would leave the temporary files behind.
     platformAddConsoleCtrlHandler(consoleCtrlHandler);
-    openRunLog(kLogFilePath);  // a build writes the log of a start
+    openKestrelLog();  // a build writes the log of a start
     if (int code = prepareOfflineSettings(request, reason)) return code;
     if (!useOfflineSimFolder(request.fsDir)) {
         if (core.stopRequested.isSet()) return stopped(reason);

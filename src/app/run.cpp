@@ -1,11 +1,10 @@
 #include "app/run.h"
 
-#include <cstdio>
-
 #include "airportdb/database_build.h"
 #include "airportdb/database_file.h"
 #include "core/config.h"
 #include "core/core_state.h"
+#include "core/kestrel_folder.h"
 #include "core/log.h"
 #include "app/main_loop.h"
 #include "app/sim_wait.h"
@@ -24,8 +23,8 @@ constexpr const char* kInitFailed = "An error occurred while initializing kestre
 }  // namespace
 
 void buildPaths() {
-    std::snprintf(core.databasePath, sizeof core.databasePath, ".\\%s", "kestrel.dat");
-    std::snprintf(core.settingsPath, sizeof core.settingsPath, ".\\%s", "kestrel.ini");
+    kestrelFilePath(kDatabaseFileName, core.databasePath, sizeof core.databasePath);
+    kestrelFilePath(kSettingsFileName, core.settingsPath, sizeof core.settingsPath);
 }
 
 void logInitFailed() {

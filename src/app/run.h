@@ -10,7 +10,7 @@ int runApplication();
 // Registered with the system once the database is ready: asks the main loop to stop.
 int consoleCtrlHandler(uint32_t ctrlType);
 
-// The paths of kestrel.dat and kestrel.ini in the working folder (".\kestrel.dat", ".\kestrel.ini").
+// The paths of kestrel.dat and kestrel.ini in kestrel's folder (core/kestrel_folder.h).
 void buildPaths();
 
 // The level-0 line that ends a start-up whose simulator folder could not be used.

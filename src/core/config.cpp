@@ -12,6 +12,21 @@ void readSetting(const char* key, Field& field, const char* path) {
     field = static_cast<Field>(platformProfileInt(kSection, key, static_cast<int32_t>(field), path));
 }
 
+// The reader keeps the defaults without a word when the file is not there: a pilot who edited another
+// kestrel.ini (or none) learns which one counts.
+void noteMissingSettings(const char* path) {
+    if (platformCanOpenForReading(path)) return;
+    const uint32_t code = platformLastError();
+    if (platformIsMissingFileError(code)) {
+        logMessage(3, "There is no settings file %s: kestrel uses the default settings.", path);
+        return;
+    }
+    char* error = platformErrorText(code);
+    logMessage(3, "The settings file %s cannot be read, error was: %s. kestrel uses the default settings.",
+               path, error);
+    platformReleaseErrorText(error);
+}
+
 }  // namespace
 
 Config* configDefaults() {
@@ -38,6 +53,7 @@ Config* configDefaults() {
 }
 
 void configLoad(Config* config, const char* settingsPath) {
+    noteMissingSettings(settingsPath);  // at the level in force before: the file sets none
     platformProfileHold(settingsPath);  // one read of the file for all its keys
     readSetting("LogLevel", config->logLevel, settingsPath);
     readSetting("DisplayDuration", config->displayDuration, settingsPath);

@@ -29,4 +29,5 @@ Config* configDefaults();
 
 // Overwrites every field found in section "KestrelConfig" of the settings file at `settingsPath`
 // (missing file, section or key keep the field), applies the log level and logs the dump at level 4.
+// A file that is not there, or cannot be read, says so first, at level 3.
 void configLoad(Config* config, const char* settingsPath);

@@ -36,6 +36,9 @@ struct CoreState {
     // The airport whose tower the simulator was last given successfully; written only by the main loop.
     // Apart from currentAirport: the trace selects no tower, and a failed write places none.
     const Airport* placedAirport = nullptr;
+    // The folder of kestrel's own files, ending with its separator (core/kestrel_folder.h); empty: the
+    // working folder.
+    char kestrelFolder[kPathBufferSize] = {};
     char settingsPath[kPathBufferSize] = {};
     char databasePath[kPathBufferSize] = {};
     Config* config = nullptr;        // created first thing in the run, never freed

@@ -5,9 +5,6 @@
 
 #include <cstddef>
 
-// The log's place: the working folder, beside kestrel.dat.
-constexpr const char* kLogFilePath = ".\\kestrel.log";
-
 // Replaces the file at `path` with an empty log and sends every later printed line there too. Returns
 // 1, or 0 after one console line saying the run goes on without a log file.
 int openLogFile(const char* path);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/core_state.h"
+#include "core/kestrel_folder.h"
 #include "core/log.h"
 #include "core/log_file.h"
 #include "platform/platform.h"
@@ -34,5 +35,13 @@ int openRunLog(const char* path) {
         logMessage(0, "Unable to keep the previous log as %s, error was: %s.", previous, error);
         platformReleaseErrorText(error);
     }
+    return opened;
+}
+
+int openKestrelLog() {
+    char path[kPathBufferSize];
+    kestrelFilePath(kLogFileName, path, sizeof path);
+    const int opened = openRunLog(path);
+    logKestrelFolderNote();
     return opened;
 }

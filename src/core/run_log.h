@@ -7,3 +7,7 @@
 // there yet is nothing to keep; one that cannot be kept costs one level-0 line, in the fresh log too,
 // and nothing else. Returns what openLogFile returns.
 int openRunLog(const char* path);
+
+// The log of this run in kestrel's folder (core/kestrel_folder.h): openRunLog of its kestrel.log, then
+// the line that says why that folder is not the program's, when it is not.
+int openKestrelLog();

@@ -4,8 +4,8 @@
 // src/platform/posix provides stand-ins with the same observable rules, so the same program logic
 // runs (and is tested) on Linux. Nothing outside src/platform includes <windows.h>.
 //
-// Paths handed to these functions are Windows paths (".\kestrel.ini", "C:\FS9\scenery.cfg"); the POSIX
-// side turns backslashes into slashes when it touches the file system.
+// Paths handed to these functions are Windows paths ("C:\kestrel\kestrel.ini", "C:\FS9\scenery.cfg");
+// the POSIX side turns backslashes into slashes when it touches the file system.
 #pragma once
 
 // One header per concern; a new concern gets its own header, included here.
@@ -20,6 +20,7 @@
 #include "platform/path_text.h"
 #include "platform/processors.h"
 #include "platform/profile.h"
+#include "platform/program_folder.h"
 #include "platform/progress_window.h"
 #include "platform/sim_folder.h"
 #include "platform/system_error.h"

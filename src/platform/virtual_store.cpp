@@ -38,8 +38,16 @@ int virtualStoreProgramFolderOf(const VirtualStoreFolders& folders, const char* 
     return best;
 }
 
+int sameWindowsPath(const char* a, const char* b) {
+    size_t i = 0;
+    while (a[i] != '\0' && foldForPath(a[i]) == foldForPath(b[i]))
+        ++i;
+    return a[i] == '\0' && b[i] == '\0' ? 1 : 0;
+}
+
 int virtualStoreCopyPath(const VirtualStoreFolders& folders, const char* path, char* out, size_t size) {
     if (folders.store[0] == '\0' || virtualStoreProgramFolderOf(folders, path) < 0) return 0;
+    if (folders.own[0] != '\0' && matchedPrefix(folders.own, path) > 0) return 0;
     const char* belowDrive = path + 3;  // the folder matched is a drive path: "X:\" goes
     const size_t storeLength = std::strlen(folders.store);
     const size_t restLength = std::strlen(belowDrive);

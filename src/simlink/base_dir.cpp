@@ -17,6 +17,7 @@ namespace {
 SimExecutableQuery executableQuery = nullptr;
 VirtualStoreFoldersQuery foldersQuery = nullptr;
 SimVirtualisationQuery virtualisationQuery = nullptr;
+LongPathQuery longPathQuery = nullptr;
 
 bool isUncPath(const char* path) {
     return std::strlen(path) >= 7 && path[0] == '\\' && path[1] == '\\';
@@ -135,9 +136,52 @@ int localSimDir(char* out) {
     return 1;
 }
 
-void useVirtualStoreQueries(VirtualStoreFoldersQuery folders, SimVirtualisationQuery virtualisation) {
+void useVirtualStoreQueries(VirtualStoreFoldersQuery folders, SimVirtualisationQuery virtualisation,
+                            LongPathQuery longPath) {
     foldersQuery = folders;
     virtualisationQuery = virtualisation;
+    longPathQuery = longPath;
+}
+
+namespace {
+
+// `path` in its long form into `out` (kPathBufferSize bytes), with the trailing backslash it had; 1 when
+// that differs from `path`.
+int longFormOf(const char* path, char* out) {
+    if (!(longPathQuery ? longPathQuery : platformLongPathName)(path, out, kPathBufferSize)) return 0;
+    const size_t length = std::strlen(out);
+    const size_t pathLength = std::strlen(path);
+    if (pathLength > 0 && path[pathLength - 1] == '\\' && (length == 0 || out[length - 1] != '\\')) {
+        if (length + 2 > kPathBufferSize) return 0;
+        out[length] = '\\';
+        out[length + 1] = '\0';
+    }
+    return 1;
+}
+
+// FS9 below Program Files started by a short name ("C:\PROGRA~2\FS9\") has its copies where the long
+// name has them: the folders are matched, and the files named, in the long form.
+void takeLongBaseDir() {
+    char longForm[kPathBufferSize];
+    if (!longFormOf(basedir, longForm)) return;
+    logMessage(4, "The FS9 folder %s is %s in its long form", basedir, longForm);
+    std::memcpy(basedir, longForm, std::strlen(longForm) + 1);
+}
+
+// The copies' folder of `below` as a message names it, when the system gives no usable one.
+void shownCopies(const VirtualStoreFolders& folders, const char* below, char* out, size_t size) {
+    std::snprintf(out, size, "%s%sVirtualStore\\%s", folders.storeShown,
+                  folders.storeShown[0] != '\0' ? "" : "...\\", below + 3);
+}
+
+}  // namespace
+
+int simulatorRunsFrom(const char* folder) {
+    char local[kPathBufferSize];
+    if (!localSimDir(local)) return 0;
+    char longForm[kPathBufferSize];
+    if (longFormOf(local, longForm)) std::memcpy(local, longForm, std::strlen(longForm) + 1);
+    return sameWindowsPath(local, folder);
 }
 
 // FS9 reads the VirtualStore copies of the files it wrote below a Program Files folder when it runs
@@ -145,16 +189,29 @@ void useVirtualStoreQueries(VirtualStoreFoldersQuery folders, SimVirtualisationQ
 void chooseVirtualStoreRule(int liveSimulator) {
     platformReadVirtualStoreCopies(nullptr);
     VirtualStoreFolders folders{};
-    if (!(foldersQuery ? foldersQuery : platformVirtualStoreFolders)(folders)) return;
+    const VirtualStoreSystem system = (foldersQuery ? foldersQuery : platformVirtualStoreFolders)(folders);
+    if (system == VirtualStoreSystem::none) return;
+    if (system == VirtualStoreSystem::noProgramFolders) {
+        logMessage(
+            2,
+            "Windows keeps VirtualStore copies of files that programs such as FS9 write below the "
+            "Program Files folders, but names no Program Files folder: kestrel reads every file itself");
+        return;
+    }
+    takeLongBaseDir();
     const int programFolder = virtualStoreProgramFolderOf(folders, basedir);
     if (programFolder < 0) return;
     const char* below = folders.programFiles[programFolder];
     char copies[kVirtualStorePathSize];
-    if (!virtualStoreCopyPath(folders, below, copies, sizeof copies)) return;
+    if (system == VirtualStoreSystem::noStore)
+        shownCopies(folders, below, copies, sizeof copies);
+    else if (!virtualStoreCopyPath(folders, below, copies, sizeof copies))
+        return;
 
     const char* copiesBecause = "the simulator folder comes from the command line";
     const char* originalsBecause = nullptr;
-    if (liveSimulator) {
+    // Without a link, FS9 running from this very folder is asked as the simulator of a link is.
+    if (liveSimulator || simulatorRunsFrom(basedir)) {
         switch ((virtualisationQuery ? virtualisationQuery : platformSimVirtualisation)()) {
             case SimVirtualisation::virtualised:
                 copiesBecause = "FS9 runs virtualised";
@@ -175,6 +232,26 @@ void chooseVirtualStoreRule(int liveSimulator) {
                    below, copies, originalsBecause);
         return;
     }
+    if (system == VirtualStoreSystem::noStore) {
+        if (folders.storeProblem == FolderName::unknown)
+            logMessage(
+                2,
+                "Reading the files below %s themselves, not the VirtualStore copies FS9 may read (%s): "
+                "Windows does not give the local application data folder",
+                below, copiesBecause);
+        else
+            logMessage(
+                2,
+                "Reading the files below %s themselves, not the VirtualStore copies FS9 may read (%s): "
+                "the local application data folder %s %s",
+                below, copiesBecause, folders.storeShown,
+                folders.storeProblem == FolderName::tooLong
+                    ? "is too long for the copies' paths"
+                    : "has a name that this system's code page cannot spell and no short (8.3) name");
+        return;
+    }
+    // kestrel's own files are what kestrel wrote: never a copy.
+    std::snprintf(folders.own, sizeof folders.own, "%s", core.kestrelFolder);
     platformReadVirtualStoreCopies(&folders);
     logMessage(3, "Reading the VirtualStore copies of files below %s from %s (%s)", below, copies,
                copiesBecause);

@@ -46,14 +46,22 @@ using SimExecutableQuery = int (*)(char* out, uint32_t size);
 void useSimExecutableQuery(SimExecutableQuery query);
 
 // With basedir set and checked: turns on the reading of VirtualStore copies (platform/virtual_store.h)
-// when basedir lies below a Program Files folder and the simulator of the link runs virtualised, or,
-// without a link (`liveSimulator` 0: the folder comes from the command line), always; one level-3
-// line says which rule applied. A folder elsewhere, or a system without VirtualStore, logs nothing.
-// Part of determineBaseDir and useBaseDir.
+// when basedir lies below a Program Files folder and FS9 runs virtualised. FS9 is the simulator of the
+// link (`liveSimulator` 1) or, without a link (the folder comes from the command line), the FS98MAIN
+// program of this machine when it runs from basedir; with neither, FS9 started normally would read the
+// copies, and so does kestrel. A basedir in 8.3 form is taken in its long form first. One level-3 line
+// says which rule applied, or one level-2 line that the system's folders cannot be had. A folder
+// elsewhere, or a system without VirtualStore, logs nothing. Part of determineBaseDir and useBaseDir.
 void chooseVirtualStoreRule(int liveSimulator);
 
-// Where the VirtualStore decision gets this system's folders and the simulator's virtualisation;
-// tests put their own in. Null: the platform's.
-using VirtualStoreFoldersQuery = int (*)(VirtualStoreFolders& folders);
+// 1 when the FS98MAIN program of this machine runs from `folder` (as Windows compares paths, each in
+// its long form): FS9 there, not WideClient, whose window has that class too, nor a simulator elsewhere.
+int simulatorRunsFrom(const char* folder);
+
+// Where the VirtualStore decision gets this system's folders, the simulator's virtualisation and the
+// long form of a path; tests put their own in. Null: the platform's.
+using VirtualStoreFoldersQuery = VirtualStoreSystem (*)(VirtualStoreFolders& folders);
 using SimVirtualisationQuery = SimVirtualisation (*)();
-void useVirtualStoreQueries(VirtualStoreFoldersQuery folders, SimVirtualisationQuery virtualisation);
+using LongPathQuery = int (*)(const char* path, char* out, size_t size);
+void useVirtualStoreQueries(VirtualStoreFoldersQuery folders, SimVirtualisationQuery virtualisation,
+                            LongPathQuery longPath = nullptr);

@@ -42,15 +42,35 @@ TEST_F(ConfigTest, DefaultsSetLogLevelThree) {
     EXPECT_EQ(config->towerAlt6Rw, 140u);
 }
 
-TEST_F(ConfigTest, NoFileKeepsDefaultsAndPrintsNothingAtLevelThree) {
-    LogCapture log(5);
-    std::unique_ptr<Config> config(configDefaults());
-    configLoad(config.get(), dir.file("missing.ini").c_str());
-    EXPECT_EQ(currentLogLevel(), 3);
-    EXPECT_EQ(log.text(), "");
-    Config expected = *config;
-    std::unique_ptr<Config> defaults(configDefaults());
-    EXPECT_EQ(0, memcmp(&expected, defaults.get(), sizeof(Config)));
+// Without a file the pilot learns which file counts (its full path) and that the defaults are used.
+TEST_F(ConfigTest, NoFileKeepsDefaultsAndSaysSoAtLevelThree) {
+    std::filesystem::create_directories(dir.path() / "folder.ini");
+    writeFile(dir.path() / "empty.ini", "");
+    const struct {
+        const char* name;
+        std::string begins, ends;  // of the whole log
+    } cases[] = {
+        {"missing.ini",
+         "There is no settings file " + dir.file("missing.ini") + ": kestrel uses the default settings.\r\n",
+         ""},
+        {"folder.ini", "The settings file " + dir.file("folder.ini") + " cannot be read, error was: ",
+         ". kestrel uses the default settings.\r\n"},
+        {"empty.ini", "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LogCapture log(3);
+        std::unique_ptr<Config> config(configDefaults());
+        configLoad(config.get(), dir.file(c.name).c_str());
+        EXPECT_EQ(currentLogLevel(), 3);
+        EXPECT_EQ(log.text().substr(0, c.begins.size()), c.begins) << log.text();
+        EXPECT_TRUE(log.text().ends_with(c.ends)) << log.text();
+        if (c.begins.empty()) {
+            EXPECT_EQ(log.text(), "");
+        }
+        std::unique_ptr<Config> defaults(configDefaults());
+        EXPECT_EQ(0, memcmp(config.get(), defaults.get(), sizeof(Config)));
+    }
 }
 
 TEST_F(ConfigTest, DumpBytesAtLevelFour) {

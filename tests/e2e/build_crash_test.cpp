@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "e2e/e2e_fixture.h"
 #include "support/many_airports.h"
@@ -53,16 +54,20 @@ protected:
         return f.kestrel.output();
     }
 
-    // The names in kestrel's working folder besides its settings and its logs.
+    // The names beside the program besides itself, its settings and its logs; nothing is in the folder
+    // it was started from.
     std::set<std::string> leftovers() const {
+        EXPECT_EQ(f.workingFolderNames(), std::vector<std::string>{});
         static const std::set<std::string> kept{"kestrel.ini", "kestrel.log", "kestrel.prev.log"};
+        const std::string program = std::filesystem::path(f.kestrelProgram()).filename().string();
         std::set<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(f.workFile("")))
-            if (!kept.count(entry.path().filename().string())) names.insert(entry.path().filename().string());
+        for (const auto& entry : std::filesystem::directory_iterator(f.kestrelFile("")))
+            if (!kept.count(entry.path().filename().string()) && entry.path().filename() != program)
+                names.insert(entry.path().filename().string());
         return names;
     }
 
-    std::string database() const { return readFile(f.workFile("kestrel.dat")); }
+    std::string database() const { return readFile(f.kestrelFile("kestrel.dat")); }
 
     FlightFixture f;
 };
@@ -72,8 +77,8 @@ TEST_F(BuildFaults, KilledBuildsNeverLeaveAPartialDatabase) {
     // The reference: one uninterrupted build, and how long it takes to put its file in place.
     ChildProcess builder;
     const auto begin = std::chrono::steady_clock::now();
-    ASSERT_TRUE(builder.start(builtProgram("kestrel"), buildArguments(), f.workFile("")));
-    while (!std::filesystem::exists(f.workFile("kestrel.dat")) &&
+    ASSERT_TRUE(builder.start(f.kestrelProgram(), buildArguments(), f.workingFolder()));
+    while (!std::filesystem::exists(f.kestrelFile("kestrel.dat")) &&
            std::chrono::steady_clock::now() - begin < std::chrono::milliseconds(kTimeoutMs))
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     const auto written = std::chrono::steady_clock::now() - begin;
@@ -98,15 +103,15 @@ TEST_F(BuildFaults, KilledBuildsNeverLeaveAPartialDatabase) {
     int kills = 0, temporaryLeft = 0, loads = 0, rebuilds = 0, wrongLoads = 0, leftBehind = 0;
     for (int round = 0; round < 100; ++round) {
         // Now and then there is nothing to fall back on, as at the first start.
-        if (random() % 10 == 0) std::filesystem::remove(f.workFile("kestrel.dat"));
+        if (random() % 10 == 0) std::filesystem::remove(f.kestrelFile("kestrel.dat"));
         const uint64_t at = random() % windowUs;
-        ASSERT_TRUE(builder.start(builtProgram("kestrel"), buildArguments(), f.workFile("")));
+        ASSERT_TRUE(builder.start(f.kestrelProgram(), buildArguments(), f.workingFolder()));
         std::this_thread::sleep_for(std::chrono::microseconds(at));
         builder.kill();
         ++kills;
-        temporaryLeft += std::filesystem::exists(f.workFile("kestrel.dat.tmp")) ? 1 : 0;
+        temporaryLeft += std::filesystem::exists(f.kestrelFile("kestrel.dat.tmp")) ? 1 : 0;
 
-        const std::string before = std::filesystem::exists(f.workFile("kestrel.dat")) ? database() : "";
+        const std::string before = std::filesystem::exists(f.kestrelFile("kestrel.dat")) ? database() : "";
         const std::string out = start();
         const std::string context = "round " + std::to_string(round) + ", killed at " + std::to_string(at) +
                                     " us, seed " + std::to_string(seed) + "\n" + out;
@@ -135,10 +140,10 @@ TEST_F(BuildFaults, KilledBuildsNeverLeaveAPartialDatabase) {
 TEST_F(BuildFaults, CtrlCDuringTheBuildEndsItInOrderAndKeepsTheDatabase) {
     for (const bool offline : {false, true}) {
         SCOPED_TRACE(offline);
-        writeFile(f.workFile("kestrel.dat"), "previous");  // no longer loads: the start builds
-        writeFile(f.workFile("kestrel.dat.stamps"), "stamps");
+        writeFile(f.kestrelFile("kestrel.dat"), "previous");  // no longer loads: the start builds
+        writeFile(f.kestrelFile("kestrel.dat.stamps"), "stamps");
         f.writeSettings("[KestrelConfig]\r\nLogLevel=5\r\n");  // a build that takes seconds
-        ASSERT_TRUE(offline ? f.kestrel.start(builtProgram("kestrel"), buildArguments(), f.workFile(""))
+        ASSERT_TRUE(offline ? f.kestrel.start(f.kestrelProgram(), buildArguments(), f.workingFolder())
                             : f.startKestrel());
         ASSERT_TRUE(f.kestrel.waitForOutput(" is of type ", kTimeoutMs)) << f.kestrel.output();  // a record
         const auto asked = std::chrono::steady_clock::now();
@@ -153,23 +158,23 @@ TEST_F(BuildFaults, CtrlCDuringTheBuildEndsItInOrderAndKeepsTheDatabase) {
         EXPECT_EQ(out.find("An error occurred"), std::string::npos);
         EXPECT_EQ(
             offline ? f.kestrel.errorOutput() : out.substr(out.size() - 20),
-            offline ? "kestrel: the build was stopped; " + f.workFile("kestrel.dat") + " was left as it was\n"
+            offline ? "kestrel: the build was stopped; " + f.kestrelFile("kestrel.dat") + " was left as it was\n"
                     : "Main loop finished\r\n");
-        EXPECT_EQ(database() + readFile(f.workFile("kestrel.dat.stamps")), "previousstamps");
-        EXPECT_EQ(leftovers(), kStored);
+        EXPECT_EQ(database() + readFile(f.kestrelFile("kestrel.dat.stamps")), "previousstamps");
+        EXPECT_EQ(leftovers(), kStored);  // no temporary file
     }
 }
 #endif
 
 TEST_F(BuildFaults, StartRebuildsATruncatedDatabase) {
     ChildProcess builder;
-    ASSERT_TRUE(builder.start(builtProgram("kestrel"), buildArguments(), f.workFile("")));
+    ASSERT_TRUE(builder.start(f.kestrelProgram(), buildArguments(), f.workingFolder()));
     int code = -1;
     ASSERT_TRUE(builder.waitForExit(kTimeoutMs, code));
     ASSERT_EQ(code, 0) << builder.output() << builder.errorOutput();
     const std::string reference = database();
 
-    writeFile(f.workFile("kestrel.dat"), reference.substr(0, reference.size() / 2));
+    writeFile(f.kestrelFile("kestrel.dat"), reference.substr(0, reference.size() / 2));
     const std::string out = start();
     EXPECT_NE(out.find(" is " + std::to_string(reference.size() / 2) +
                        " bytes long, but 5000 airports and 3 scenery layers take " +

@@ -41,7 +41,7 @@ protected:
         return f.kestrel.output();
     }
 
-    std::string database() const { return readFile(f.workFile("kestrel.dat")); }
+    std::string database() const { return readFile(f.kestrelFile("kestrel.dat")); }
 
     FlightFixture f;
 };
@@ -66,17 +66,18 @@ TEST_F(DatabaseStartup, BuildsTheDatabaseOnceAndLoadsItAfterwards) {
     const std::string built = database();
     EXPECT_EQ(built.size(), 4u + 16u * 3u + 88u * 3u);
     EXPECT_EQ(built.substr(0, 4), std::string("\x03\x00\x00\x02", 4));
-    EXPECT_FALSE(std::filesystem::exists(f.workFile("kestrel.dat.tmp")));
+    EXPECT_FALSE(std::filesystem::exists(f.kestrelFile("kestrel.dat.tmp")));
 
     out = runUntil("Successfully loaded 3 airport infos from database.\r\n");
     EXPECT_EQ(out.find("Successfully imported"), std::string::npos);
-    const std::string ready = "Ready: 3 airports loaded from .\\kestrel.dat, FS9 folder " + f.simFolder() + "\r\n";
+    const std::string ready = "Ready: 3 airports loaded from " + f.kestrelFile("kestrel.dat") +
+                              ", FS9 folder " + f.simFolder() + "\r\n";
     ASSERT_NE(out.find(ready), std::string::npos) << out;
     // kestrel.log holds the run's console lines, each behind the time of day, and nothing else. Both
     // are compared up to the start's last line: the run is stopped when the console shows the load, and
     // a fast start may have written its first tower to either of them by then.
     const std::string logged =
-        std::regex_replace(readFile(f.workFile("kestrel.log")), std::regex("(^|\n)[0-9:.]{12} "), "$1");
+        std::regex_replace(readFile(f.kestrelFile("kestrel.log")), std::regex("(^|\n)[0-9:.]{12} "), "$1");
     const size_t end = out.find(ready) + ready.size();
     EXPECT_EQ(logged.substr(0, end), out.substr(0, end)) << logged;
 
@@ -98,7 +99,7 @@ TEST_F(DatabaseStartup, BuildsTheDatabaseOnceAndLoadsItAfterwards) {
     EXPECT_EQ(database().size(), 4u + 16u * 3u + 88u * 4u);
 
     // A file saved over leaves scenery.dat as it was: its stamp tells.
-    const std::filesystem::path saved = std::filesystem::path(f.workFile("")).parent_path().parent_path() /
+    const std::filesystem::path saved = std::filesystem::path(f.kestrelFile("")).parent_path().parent_path() /
                                         "FS9/Addon Scenery/Bay/scenery/EXTRA.bgl";
     std::filesystem::last_write_time(saved,
                                      std::filesystem::last_write_time(saved) + std::chrono::seconds(2));
@@ -135,20 +136,21 @@ TEST_F(DatabaseStartup, BuiltBeforeTheFlightTheDatabaseIsLoadedByTheStart) {
 }
 
 TEST_F(DatabaseStartup, WithoutAnyAirportTheStartEndsWithExitCodeOneAndKeepsTheDatabase) {
-    writeFile(f.workFile("kestrel.dat"), "previous");
-    writeFile(f.workFile("kestrel.dat.stamps"), "stamps");
+    writeFile(f.kestrelFile("kestrel.dat"), "previous");
+    writeFile(f.kestrelFile("kestrel.dat.stamps"), "stamps");
     ASSERT_TRUE(f.startKestrel());
     int exitCode = -1;
     ASSERT_TRUE(f.kestrel.waitForExit(kTimeoutMs, exitCode)) << f.kestrel.output();
     EXPECT_EQ(exitCode, 1);
     const std::string out = f.kestrel.output();
-    const std::string end =
-        "The scenery library holds no airport, so the database file .\\kestrel.dat is left "
-        "as it was.\r\nNo airports in database!\r\nAn error occurred while initializing kestrel.\r\n";
+    const std::string end = "The scenery library holds no airport, so the database file " +
+                            f.kestrelFile("kestrel.dat") +
+                            " is left as it was.\r\nNo airports in database!\r\nAn error occurred while "
+                            "initializing kestrel.\r\n";
     ASSERT_GE(out.size(), end.size()) << out;
     EXPECT_EQ(out.substr(out.size() - end.size()), end);
-    EXPECT_EQ(database() + readFile(f.workFile("kestrel.dat.stamps")), "previousstamps");
-    EXPECT_FALSE(std::filesystem::exists(f.workFile("kestrel.dat.tmp")));
+    EXPECT_EQ(database() + readFile(f.kestrelFile("kestrel.dat.stamps")), "previousstamps");
+    EXPECT_FALSE(std::filesystem::exists(f.kestrelFile("kestrel.dat.tmp")));
     EXPECT_FALSE(linkLeftBehind(f.kestrel.processId()));  // no atom, no shared-memory object
 }
 

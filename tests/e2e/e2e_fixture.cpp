@@ -14,6 +14,7 @@ FlightFixture::FlightFixture() {
     std::filesystem::create_directories(root_.path() / "FS9");
     std::filesystem::create_directories(root_.path() / "work");
     std::filesystem::create_directories(root_.path() / "run");
+    program_ = copiedProgram("kestrel", root_.path() / "kestrel");
 #ifndef _WIN32
     // kestrel and the stand-in meet in a run folder of this test's own, so tests never cross.
     setenv("KESTREL_RUN_DIR", (root_.path() / "run").string().c_str(), 1);
@@ -33,7 +34,7 @@ void FlightFixture::writeScenery(const sceneryw::LibraryDef& library) {
 }
 
 void FlightFixture::writeSettings(const std::string& iniText) {
-    writeFile(root_.path() / "work" / "kestrel.ini", iniText);
+    writeFile(root_.path() / "kestrel" / "kestrel.ini", iniText);
 }
 
 void FlightFixture::writeScenario(const std::string& rows) {
@@ -44,8 +45,23 @@ std::string FlightFixture::simFolder() const {
     return sceneryw::programPath(root_.path() / "FS9") + "\\";
 }
 
-std::string FlightFixture::workFile(const std::string& name) const {
-    return (root_.path() / "work" / name).string();
+std::string FlightFixture::kestrelProgram() const {
+    return program_;
+}
+
+std::string FlightFixture::kestrelFile(const std::string& name) const {
+    return (root_.path() / "kestrel" / name).string();
+}
+
+std::string FlightFixture::workingFolder() const {
+    return (root_.path() / "work").string();
+}
+
+std::vector<std::string> FlightFixture::workingFolderNames() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(root_.path() / "work"))
+        names.push_back(entry.path().filename().string());
+    return names;
 }
 
 bool FlightFixture::startSim(const std::vector<std::string>& extraArguments) {
@@ -66,7 +82,7 @@ void FlightFixture::stopSim() {
 }
 
 bool FlightFixture::startKestrel(const std::vector<std::string>& arguments) {
-    return kestrel.start(builtProgram("kestrel"), arguments, (root_.path() / "work").string());
+    return kestrel.start(program_, arguments, workingFolder());
 }
 
 void FlightFixture::stopKestrel() {

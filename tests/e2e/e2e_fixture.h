@@ -1,5 +1,6 @@
 // A flight on the desk: a generated simulator folder with its scenery library, the stand-in simulator
-// replaying a scenario, and the real kestrel program in a working folder of its own.
+// replaying a scenario, and a copy of the real kestrel program in a folder of its own (where it keeps its
+// files), started from another working folder, as the simulator interface's program entries start it.
 #pragma once
 
 #include <string>
@@ -16,7 +17,7 @@ public:
 
     // Writes the scenery library into the simulator folder.
     void writeScenery(const sceneryw::LibraryDef& library);
-    // Writes kestrel.ini into kestrel's working folder.
+    // Writes kestrel.ini beside the program.
     void writeSettings(const std::string& iniText);
     // Writes the scenario (CSV lines after the header).
     void writeScenario(const std::string& rows);
@@ -24,7 +25,7 @@ public:
     // Starts kestrel-sim with the scenario and a record file; waits until it answers.
     bool startSim(const std::vector<std::string>& extraArguments = {});
     void stopSim();
-    // Starts kestrel in its working folder.
+    // Starts the program from the working folder.
     bool startKestrel(const std::vector<std::string>& arguments = {});
     // Stops kestrel the way a user does where the system can deliver that, else ends it: a stopped
     // kestrel closes its link and leaves nothing behind.
@@ -32,7 +33,12 @@ public:
 
     // The simulator folder as the program names it (Windows form, trailing backslash).
     std::string simFolder() const;
-    std::string workFile(const std::string& name) const;
+    // The program's copy, and a file beside it (kestrel's folder itself for "").
+    std::string kestrelProgram() const;
+    std::string kestrelFile(const std::string& name) const;
+    // The folder kestrel is started from, and the names in it: none, whatever kestrel did.
+    std::string workingFolder() const;
+    std::vector<std::string> workingFolderNames() const;
 
     // The JSON lines the simulator recorded so far.
     std::vector<std::string> records() const;
@@ -44,6 +50,7 @@ public:
 
 private:
     TempDir root_;
+    std::string program_;
 };
 
 // A number field of a recorded JSON line; NaN when the line has none.

@@ -30,13 +30,14 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
 TEST(OwnConsole, AFailedStartOrAWrongCommandLineWaitsForEnterOnlyInAConsoleOfItsOwn) {
     FlightFixture f;
     ASSERT_TRUE(f.startSim({"--fs-dir", f.simFolder() + "missing"}));
-    const std::string work = f.workFile("");
+    const std::string program = f.kestrelProgram();
+    const std::string work = f.workingFolder();
     for (const bool wrongCommandLine : {false, true}) {
         const std::vector<std::string> arguments = {wrongCommandLine ? "--bogus" : "LSZH"};
         int code = -1;
         for (const auto console : {ChildProcess::Console::shared, ChildProcess::Console::ownHidden}) {
             ChildProcess unseen;  // from a prompt, whose window stays open, or in a hidden window: no wait
-            ASSERT_TRUE(unseen.startOnConsole(console, builtProgram("kestrel"), arguments, work));
+            ASSERT_TRUE(unseen.startOnConsole(console, program, arguments, work));
             EXPECT_TRUE(unseen.waitForExit(30000, code)) << static_cast<int>(console);
             EXPECT_EQ(code, wrongCommandLine ? 2 : 1);
         }
@@ -44,7 +45,7 @@ TEST(OwnConsole, AFailedStartOrAWrongCommandLineWaitsForEnterOnlyInAConsoleOfIts
         for (int delayMs = 1000; !waited && delayMs <= 16000; delayMs *= 4) {
             ChildProcess kestrel;
             ASSERT_TRUE(
-                kestrel.startOnConsole(ChildProcess::Console::own, builtProgram("kestrel"), arguments, work));
+                kestrel.startOnConsole(ChildProcess::Console::own, program, arguments, work));
             Sleep(delayMs);
             AttachedConsole console(kestrel.processId());
             waited = console.attached() && waitUntil([&] { return console.shows(kPressEnterText); }, 5000);
@@ -55,7 +56,7 @@ TEST(OwnConsole, AFailedStartOrAWrongCommandLineWaitsForEnterOnlyInAConsoleOfIts
             if (!wrongCommandLine) {
                 EXPECT_NE(console.screen().find("This directory cannot be accessed"), std::string::npos);
                 ChildProcess next;
-                ASSERT_TRUE(next.start(builtProgram("kestrel"), {}, work));
+                ASSERT_TRUE(next.start(program, {}, work));
                 ASSERT_TRUE(next.waitForExit(60000, code));
                 EXPECT_EQ(code, 1);
                 EXPECT_NE(next.output().find("This directory cannot be accessed"), std::string::npos)
@@ -76,7 +77,7 @@ TEST(OwnConsole, QuickEditIsOffWhileItRunsAndBackAfterTheStop) {
     f.writeScenery(oneFileLibrary({toweredAirport("LSZH", "Zurich", 47.458, 118.1)}));
     ASSERT_TRUE(f.startSim({"--verbose"}));
     ASSERT_TRUE(
-        f.kestrel.startOnConsole(ChildProcess::Console::own, builtProgram("kestrel"), {}, f.workFile("")));
+        f.kestrel.startOnConsole(ChildProcess::Console::own, f.kestrelProgram(), {}, f.workingFolder()));
     // The stop handler is in place before kestrel talks to the simulator.
     ASSERT_TRUE(waitUntil([&] { return f.sim.errorOutput().find("msg 1 ") != std::string::npos; }, 90000));
     AttachedConsole console(f.kestrel.processId());

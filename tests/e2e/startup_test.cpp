@@ -159,9 +159,10 @@ TEST(Startup, OneKestrelAtATime) {
     ASSERT_TRUE(f.startSim());
     ASSERT_TRUE(f.startKestrel());
     ASSERT_TRUE(f.kestrel.waitForOutput(" airport infos from scenery.\r\n", 90000)) << f.kestrel.output();
-    TempDir second;
+    TempDir second;  // another kestrel's folder
+    const std::string program = copiedProgram("kestrel", second.path());
     writeFile(second.path() / "kestrel.ini", "[KestrelConfig]\r\nLogLevel=-1\r\n");
-    const std::string database = f.workFile("kestrel.dat"), folder = f.simFolder();
+    const std::string database = f.kestrelFile("kestrel.dat"), folder = f.simFolder();
     const std::string refused =
         "kestrel is already running (process " + std::to_string(f.kestrel.processId()) + ")\r\n";
     const struct {
@@ -179,25 +180,26 @@ TEST(Startup, OneKestrelAtATime) {
         {{"--version"}, 0, "kestrel "},
         {{"--help"}, 0, "Usage: kestrel [AIRPORT]"},
     };
-    const std::string log = readFile(f.workFile("kestrel.log"));
+    const std::string log = readFile(f.kestrelFile("kestrel.log"));
     for (const auto& c : cases) {
         ChildProcess kestrel;
-        ASSERT_TRUE(kestrel.start(builtProgram("kestrel"), c.arguments,
-                                  c.inItsFolder ? f.workFile("") : second.path().string()));
+        ASSERT_TRUE(kestrel.start(c.inItsFolder ? f.kestrelProgram() : program, c.arguments, f.workingFolder()));
         int code = -1;
         ASSERT_TRUE(kestrel.waitForExit(60000, code));
         EXPECT_EQ(code, c.exitCode) << &c - cases;
         const std::string out = kestrel.output();
         EXPECT_EQ(c.exitCode == 1 ? out : out.substr(0, c.output.size()), c.output) << &c - cases;
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(second.path()), {}), 1);
+        // Its settings and the program; nothing in the working folder either.
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(second.path()), {}), 2);
+        EXPECT_EQ(f.workingFolderNames(), std::vector<std::string>{});
     }
-    EXPECT_FALSE(std::filesystem::exists(f.workFile("kestrel.prev.log")));
-    EXPECT_EQ(readFile(f.workFile("kestrel.log")).substr(0, log.size()), log);
+    EXPECT_FALSE(std::filesystem::exists(f.kestrelFile("kestrel.prev.log")));
+    EXPECT_EQ(readFile(f.kestrelFile("kestrel.log")).substr(0, log.size()), log);
     f.kestrel.kill();
     ASSERT_TRUE(f.startKestrel());
     EXPECT_TRUE(f.kestrel.waitForOutput("Successfully loaded 1 airport infos from database.\r\n", 90000))
         << f.kestrel.output();
-    EXPECT_NE(readFile(f.workFile("kestrel.prev.log")).find(" Successfully imported 1 airport infos"),
+    EXPECT_NE(readFile(f.kestrelFile("kestrel.prev.log")).find(" Successfully imported 1 airport infos"),
               std::string::npos);
 }
 

@@ -49,8 +49,9 @@ sim_pid=$!
 wait_for "$work/sim.txt" 900 "kestrel-sim ready" || fail "kestrel-sim did not come up within 90 s"
 
 printf '[KestrelConfig]\r\nLogLevel=4\r\nUpdateInterval=100\r\n' >"$work/kestrel/kestrel.ini"
+cp "$bin/kestrel.exe" "$work/kestrel/"  # kestrel's files lie beside it
 cd "$work/kestrel"
-"$wine" "$bin/kestrel.exe" >"$work/out.txt" 2>"$work/err.txt" </dev/null &
+"$wine" "$work/kestrel/kestrel.exe" >"$work/out.txt" 2>"$work/err.txt" </dev/null &
 kestrel_pid=$!
 # The handler is registered before the first poll, so a placed tower means Ctrl+C reaches the handler.
 wait_for "$work/out.txt" 1200 "Setting tower to" || fail "no tower placed within 120 s"
@@ -76,7 +77,7 @@ for file in sim out err; do mv "$work/$file.txt" "$work/$file-first.txt"; done
     --late-after 8 --verbose >"$work/sim.txt" 2>&1 </dev/null &
 sim_pid=$!
 wait_for "$work/sim.txt" 900 "kestrel-sim ready" || fail "kestrel-sim did not come up again within 90 s"
-"$wine" "$bin/kestrel.exe" >"$work/out.txt" 2>"$work/err.txt" </dev/null &
+"$wine" "$work/kestrel/kestrel.exe" >"$work/out.txt" 2>"$work/err.txt" </dev/null &
 kestrel_pid=$!
 wait_for "$work/sim.txt" 1200 "answering late" || fail "no late answer within 120 s"
 ctrl_c "$kestrel_pid" 30 || fail "kestrel.exe still running 30 s after Ctrl+C in a late exchange"

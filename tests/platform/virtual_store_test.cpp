@@ -7,7 +7,8 @@ namespace {
 
 TEST(VirtualStore, PathsBelowAProgramFilesFolderMapToTheirCopy) {
     VirtualStoreFolders folders{{"C:\\Program Files\\", "C:\\Program Files (x86)\\", "Program Files\\"},
-                                "C:\\VS\\"};  // a folder without a drive never matches
+                                "C:\\VS\\",                       // a folder without a drive never matches
+                                "C:\\Program Files\\kestrel\\"};  // kestrel's own
     const struct {
         const char* path;
         const char* copy;  // null: none
@@ -19,7 +20,9 @@ TEST(VirtualStore, PathsBelowAProgramFilesFolderMapToTheirCopy) {
         {"C:\\Program Files\\x", nullptr, 21},  // no room for the NUL
         {"C:\\Program Files (x86)2\\FS9\\scenery.cfg", nullptr},
         {"D:\\Program Files\\FS9\\scenery.cfg", nullptr},
-        {"Program Files\\FS9\\scenery.cfg", nullptr},  // relative: kestrel's own files
+        {"Program Files\\FS9\\scenery.cfg", nullptr},  // relative: the user's own path
+        {"c:\\program files\\KESTREL\\kestrel.dat", nullptr},
+        {"C:\\Program Files\\kestrel2\\kestrel.dat", "C:\\VS\\Program Files\\kestrel2\\kestrel.dat"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# A release zip used as a pilot uses it: unpacked into a fresh folder, the packaged kestrel.exe run there
-# under Wine with the packaged kestrel.ini (LogLevel and UpdateInterval edited, as the README suggests)
+# A release zip used as a pilot uses it: unpacked into a fresh folder, the packaged kestrel.exe started
+# by its path from another working folder (as the simulator interface's program entries start it) under
+# Wine, with the packaged kestrel.ini (LogLevel and UpdateInterval edited, as the README suggests)
 # against kestrel-sim.exe serving the sample library. The first start, 10 s before the simulator, waits
 # for it, then builds the database under the progress window and follows a short flight; the second
-# loads kestrel.dat without the window; Ctrl+C ends both with exit code 0, and the folder holds nothing
-# new but kestrel.dat, its stamps, kestrel.log and the first start's log, kestrel.prev.log.
+# loads kestrel.dat without the window; Ctrl+C ends both with exit code 0; kestrel's folder holds nothing
+# new but kestrel.dat, its stamps, kestrel.log and the first start's log, kestrel.prev.log, and the
+# working folder nothing at all.
 # Usage: package_test.sh ZIP BIN-OF-THE-SAME-BUILD SCENERY-WRITER SAMPLE-CSV (inside wine_env_start)
 set -u
 export LC_ALL=C  # one order for ls and sort
@@ -18,7 +20,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'session_end; rm -rf "$work"' EXIT
 pilot=$work/kestrel
-mkdir -p "$pilot" "$work/FS9"
+elsewhere=$work/elsewhere  # the working folder kestrel is started from
+mkdir -p "$pilot" "$work/FS9" "$elsewhere"
 (cd "$pilot" && cmake -E tar xf "$zip") || session_fail "cannot unpack $zip"
 version=$(basename "$zip" | sed 's/^kestrel-\(.*\)-win[0-9]*\.zip$/\1/')
 shipped="LICENSE.txt README.txt kestrel.exe kestrel.ini"
@@ -57,7 +60,7 @@ progress_window_seen() {
 }
 
 # Started before FS9, as a pilot may: kestrel waits for it, then builds and follows the flight.
-session_kestrel "$runner" kestrel.exe "$pilot" "$work/first.txt"
+session_kestrel "$runner" "$pilot/kestrel.exe" "$elsewhere" "$work/first.txt"
 sleep 10
 session_wait "$work/first.txt" 600 "kestrel waits for FS9 (or WideClient) to answer." ||
     session_fail "kestrel did not wait for the simulator it was started before"
@@ -72,12 +75,13 @@ done
 session_stop "$work/first.txt"
 [ -s "$pilot/kestrel.dat" ] || session_fail "no kestrel.dat after the first start"
 
-session_kestrel "$runner" kestrel.exe "$pilot" "$work/second.txt"
+session_kestrel "$runner" "$pilot/kestrel.exe" "$elsewhere" "$work/second.txt"
 progress_window_seen "$work/second.txt" "Successfully loaded" && session_fail "a progress window on the second start"
 grep -q "Successfully loaded" "$work/second.txt" || session_fail "the second start did not load kestrel.dat"
 session_wait "$work/second.txt" 300 "Setting tower to" || session_fail "no tower placed after the load"
 session_stop "$work/second.txt"
 
 [ "$(ls "$pilot" | xargs)" = "$with_database" ] || session_fail "the folder holds $(ls "$pilot" | xargs)"
+[ -z "$(ls -A "$elsewhere")" ] || session_fail "the working folder holds $(ls -A "$elsewhere" | xargs)"
 echo "PASS: $(basename "$zip"): progress window, $(tower_writes "$work/record.jsonl" | grep '"text"' | sort -u | wc -l)" \
     "towers along the flight, kestrel.dat loaded on the second start, Ctrl+C exit code 0 twice"

@@ -67,8 +67,9 @@ run() {
         exe=kestrel.exe
     fi
     runner=$(session_runner "$bin")
+    cp "$bin/$exe" "$dir/kestrel/"  # kestrel's files lie beside it
     session_sim "$runner" "$bin" "$work/FS9" "$scenario" "$dir/record.jsonl" "$dir/sim.txt"
-    session_kestrel "$runner" "$bin/$exe" "$dir/kestrel" "$dir/out.txt"
+    session_kestrel "$runner" "$dir/kestrel/$exe" "$dir/kestrel" "$dir/out.txt"
     if [ -n "$database" ]; then
         session_wait "$dir/out.txt" 600 "Setting tower to" || session_fail "$name: no tower placed"
     else

@@ -4,7 +4,8 @@
 #                                      for their bitness
 #   sim_path RUNNER PATH               PATH as the program sees it (Z:\... under Wine)
 #   session_sim RUNNER BIN FS SCENARIO RECORD LOG   starts kestrel-sim, waits until it answers
-#   session_kestrel RUNNER EXE FOLDER OUT           starts kestrel in FOLDER (its working folder)
+#   session_kestrel RUNNER EXE FOLDER OUT           starts kestrel EXE (whose folder holds its files)
+#                                                   from the working folder FOLDER
 #   session_wait FILE TENTHS TEXT      wait_for while kestrel runs (1 when it ended or time ran out)
 #   session_stop OUT                   Ctrl+C to kestrel: exit code 0 and "Main loop finished" last
 #   session_end                        stops the simulator (and a kestrel still running)

@@ -223,42 +223,90 @@ TEST_F(LocalSimulatorTest, OnlyADrivePathExecutableCounts) {
     EXPECT_EQ(localSimDir(out), 0);
 }
 
-// Below a Program Files folder: one line names both folders and why the copies are read or not.
+// Below a Program Files folder: one line names both folders and why the copies are read or not. The
+// simulator asked is the link's, or without a link the FS98MAIN program running from the folder.
 TEST_F(BaseDirTest, TheSimulatorsVirtualisationDecidesWhetherTheCopiesAreRead) {
     static SimVirtualisation state;
+    static VirtualStoreSystem system;
+    static FolderName storeProblem;
     useVirtualStoreQueries(
         [](VirtualStoreFolders& folders) {
             folders = VirtualStoreFolders{{"C:\\Program Files\\", "C:\\Program Files (x86)\\"}, "C:\\VS\\"};
-            return 1;
+            if (system == VirtualStoreSystem::noStore) {
+                folders.store[0] = '\0';
+                folders.storeProblem = storeProblem;
+                std::strcpy(folders.storeShown,
+                            storeProblem == FolderName::unknown ? "" : "C:\\Users\\?????\\");
+            }
+            return system;
         },
-        [] { return state; });
+        [] { return state; },
+        [](const char* path, char* out, size_t size) {  // the one short name this system has
+            if (std::strncmp(path, "C:\\PROGRA~2\\", 12) != 0) return 0;
+            std::snprintf(out, size, "C:\\Program Files (x86)\\%s", path + 12);
+            return 1;
+        });
     const std::string copies =
         "Reading the VirtualStore copies of files below C:\\Program Files (x86)\\ from "
         "C:\\VS\\Program Files (x86)\\ (";
     const std::string originals =
         "Reading the files below C:\\Program Files (x86)\\ themselves, not their "
         "VirtualStore copies in C:\\VS\\Program Files (x86)\\ (";
+    const std::string noStore =
+        "Reading the files below C:\\Program Files (x86)\\ themselves, not the VirtualStore "
+        "copies FS9 may read (FS9 runs virtualised): ";
     const char* fs9 = "C:\\Program Files (x86)\\FS9\\";
+    const std::string fromTheCommandLine = "the simulator folder comes from the command line)\r\n";
     using V = SimVirtualisation;
+    using S = VirtualStoreSystem;
     const struct {
         const char* folder;
         int live;
         V state;
         std::string line;  // empty: none
+        std::string executable = "";  // of the local FS98MAIN program
+        S system = S::found;
+        FolderName problem = FolderName::own;
     } cases[] = {
         {"C:\\program files (X86)\\FS9\\", 1, V::virtualised, copies + "FS9 runs virtualised)\r\n"},
         {fs9, 1, V::unknown, copies + "FS9 could not be asked whether it runs virtualised)\r\n"},
         {fs9, 1, V::elevated, originals + "FS9 runs elevated)\r\n"},
         {fs9, 1, V::notVirtualised, originals + "FS9 runs without virtualisation)\r\n"},
-        {fs9, 0, V::elevated, copies + "the simulator folder comes from the command line)\r\n"},
+        {fs9, 0, V::elevated, copies + fromTheCommandLine},
         {"D:\\FS9\\", 1, V::virtualised, ""},
+        // Without a link: FS9 running from the folder (by either name) is asked; WideClient is not.
+        {fs9, 0, V::elevated, originals + "FS9 runs elevated)\r\n", "C:\\PROGRA~2\\fs9\\fs9.exe"},
+        {fs9, 0, V::elevated, copies + fromTheCommandLine,
+         "C:\\Program Files (x86)\\WideClient\\WideClient.exe"},
+        {"C:\\PROGRA~2\\FS9\\", 1, V::virtualised, copies + "FS9 runs virtualised)\r\n"},
+        // The copies' folder cannot be had: FS9 reads copies that kestrel cannot.
+        {fs9, 1, V::virtualised,
+         noStore + "the local application data folder C:\\Users\\?????\\ has a name that this system's code "
+                   "page cannot spell and no short (8.3) name\r\n",
+         "", S::noStore, FolderName::unspellable},
+        {fs9, 1, V::virtualised, noStore + "Windows does not give the local application data folder\r\n", "",
+         S::noStore, FolderName::unknown},
+        {fs9, 1, V::elevated,
+         "Reading the files below C:\\Program Files (x86)\\ themselves, not their VirtualStore copies in "
+         "C:\\Users\\?????\\VirtualStore\\Program Files (x86)\\ (FS9 runs elevated)\r\n",
+         "", S::noStore, FolderName::unspellable},
+        {"D:\\FS9\\", 1, V::virtualised,
+         "Windows keeps VirtualStore copies of files that programs such as FS9 write below the Program Files "
+         "folders, but names no Program Files folder: kestrel reads every file itself\r\n",
+         "", S::noProgramFolders},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder + (" " + c.executable));
         std::strcpy(basedir, c.folder);
         state = c.state;
+        system = c.system;
+        storeProblem = c.problem;
+        executable = c.executable;
         LogCapture log(3);
         chooseVirtualStoreRule(c.live);
         EXPECT_EQ(log.text(), c.line);
+        // Matched, and read, by the long name.
+        EXPECT_EQ(std::string(basedir).find("PROGRA~2"), std::string::npos);
     }
     useVirtualStoreQueries(nullptr, nullptr);
     platformReadVirtualStoreCopies(nullptr);

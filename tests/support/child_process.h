@@ -13,7 +13,8 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    // Starts `program` with `arguments` in `workingDir`. Returns false when it could not start.
+    // Starts `program` with `arguments` in `workingDir` (on Windows UTF-8 text, or the ANSI code page's).
+    // Returns false when it could not start.
     bool start(const std::string& program, const std::vector<std::string>& arguments,
                const std::string& workingDir);
 

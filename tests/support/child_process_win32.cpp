@@ -2,6 +2,7 @@
 
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 #include <utility>
 
@@ -45,6 +46,21 @@ std::string quoted(const std::string& argument) {
     }
     result.append(backslashes * 2, '\\');
     return result + "\"";
+}
+
+// The text as the wide calls take it: UTF-8 (a path's u8string(), which names any folder), or else the
+// ANSI code page's text the tests pass elsewhere.
+std::wstring wide(const std::string& text) {
+    for (UINT codePage : {static_cast<UINT>(CP_UTF8), static_cast<UINT>(CP_ACP)}) {
+        const DWORD flags = codePage == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
+        const int length = MultiByteToWideChar(codePage, flags, text.c_str(), -1, nullptr, 0);
+        if (length <= 0) continue;
+        std::wstring result(static_cast<size_t>(length), L'\0');
+        MultiByteToWideChar(codePage, flags, text.c_str(), -1, result.data(), length);
+        result.pop_back();  // the NUL
+        return result;
+    }
+    return std::wstring();
 }
 
 }  // namespace
@@ -97,7 +113,7 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
     for (const std::string& a : arguments)
         commandLine += " " + quoted(a);
 
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = input;
@@ -110,9 +126,11 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
         startup.dwFlags = STARTF_USESHOWWINDOW;
         startup.wShowWindow = SW_HIDE;
     }
-    BOOL ok = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, !own,
+    const std::wstring wideProgram = wide(program), wideFolder = wide(workingDir);
+    std::wstring wideCommandLine = wide(commandLine);
+    BOOL ok = CreateProcessW(wideProgram.c_str(), wideCommandLine.data(), nullptr, nullptr, !own,
                              own ? CREATE_NEW_CONSOLE : CREATE_NEW_PROCESS_GROUP, nullptr,
-                             workingDir.empty() ? nullptr : workingDir.c_str(), &startup, &impl_->info);
+                             workingDir.empty() ? nullptr : wideFolder.c_str(), &startup, &impl_->info);
     CloseHandle(outWrite);
     CloseHandle(errWrite);
     for (HANDLE h : {input, output})

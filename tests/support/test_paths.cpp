@@ -27,6 +27,15 @@ std::string builtProgram(const std::string& name) {
 #endif
 }
 
+std::string copiedProgram(const std::string& name, const std::filesystem::path& folder) {
+    const std::filesystem::path built = builtProgram(name);
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path copy = folder / built.filename();
+    std::filesystem::copy_file(built, copy, std::filesystem::copy_options::overwrite_existing);
+    const std::u8string text = copy.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 bool runningUnderWine() {
 #ifdef _WIN32
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");

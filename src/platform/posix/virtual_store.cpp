@@ -2,8 +2,13 @@
 
 // No system here keeps VirtualStore copies: every read takes the path itself.
 
-int platformVirtualStoreFolders(VirtualStoreFolders& /*folders*/) {
-    return 0;
+VirtualStoreSystem platformVirtualStoreFolders(VirtualStoreFolders& folders) {
+    folders = VirtualStoreFolders{};
+    return VirtualStoreSystem::none;
+}
+
+int platformLongPathName(const char* /*path*/, char* /*out*/, size_t /*size*/) {
+    return 0;  // no short names here
 }
 
 void platformReadVirtualStoreCopies(const VirtualStoreFolders* /*folders*/) {}

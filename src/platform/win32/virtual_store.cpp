@@ -4,8 +4,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 #include "platform/platform.h"
+#include "platform/win32/ansi_path.h"
 #include "platform/win32/system_function.h"
 
 namespace {
@@ -45,18 +47,29 @@ void addProgramFolder(VirtualStoreFolders& folders, const char* folder) {
     }
 }
 
-// Only a system that virtualises asks the shell for its folders.
-HRESULT shellFolderPath(int id, char* folder) {
-    using Function = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
-    static const Function function = systemFunction<Function>("shell32.dll", "SHGetFolderPathA");
-    return function ? function(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, folder) : E_NOTIMPL;
+// Only a system that virtualises asks the shell for its folders, by the wide call: the ANSI one gives a
+// user name outside the code page (a Cyrillic name on an English Windows) as '?'s, a folder that is
+// not there. `folder` has MAX_PATH characters and gets a trailing backslash.
+HRESULT shellFolderPath(int id, wchar_t* folder) {
+    using Function = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR);
+    static const Function function = systemFunction<Function>("shell32.dll", "SHGetFolderPathW");
+    const HRESULT result = function ? function(nullptr, id, nullptr, SHGFP_TYPE_CURRENT, folder) : E_NOTIMPL;
+    const size_t length = SUCCEEDED(result) ? std::wcslen(folder) : 0;
+    if (length > 0 && length + 1 < MAX_PATH && folder[length - 1] != L'\\') {
+        folder[length] = L'\\';
+        folder[length + 1] = L'\0';
+    }
+    return result;
 }
 
 void addShellFolder(VirtualStoreFolders& folders, int id) {
-    char folder[MAX_PATH] = {};
-    if (SUCCEEDED(shellFolderPath(id, folder)))
-        addProgramFolder(folders, folder);
+    wchar_t folder[MAX_PATH] = {};
+    char ansi[kVirtualStoreFolderSize];
+    if (SUCCEEDED(shellFolderPath(id, folder)) && isNamed(ansiPathOf(folder, ansi, sizeof ansi)))
+        addProgramFolder(folders, ansi);
 }
+
+constexpr char kStoreName[] = "VirtualStore\\";
 
 bool isFile(const char* path) {
     const DWORD attributes = GetFileAttributesA(path);
@@ -65,9 +78,9 @@ bool isFile(const char* path) {
 
 }  // namespace
 
-int platformVirtualStoreFolders(VirtualStoreFolders& folders) {
+VirtualStoreSystem platformVirtualStoreFolders(VirtualStoreFolders& folders) {
     folders = VirtualStoreFolders{};
-    if (!systemVirtualises()) return 0;
+    if (!systemVirtualises()) return VirtualStoreSystem::none;
     // A 32-bit program on a 64-bit Windows is given "Program Files (x86)" for both folders; the
     // environment names the other one (for 64-bit programs too).
     addShellFolder(folders, CSIDL_PROGRAM_FILES);
@@ -76,12 +89,28 @@ int platformVirtualStoreFolders(VirtualStoreFolders& folders) {
     const DWORD length = GetEnvironmentVariableA("ProgramW6432", native, sizeof native);
     if (length > 0 && length < sizeof native) addProgramFolder(folders, native);
 
-    char local[MAX_PATH] = {};
-    if (FAILED(shellFolderPath(CSIDL_LOCAL_APPDATA, local))) return 0;
-    const int written = std::snprintf(folders.store, sizeof folders.store, "%s%sVirtualStore\\", local,
-                                      local[0] != '\0' && local[std::strlen(local) - 1] == '\\' ? "" : "\\");
-    if (written <= 0 || static_cast<size_t>(written) >= sizeof folders.store) return 0;
-    return folders.programFiles[0][0] != '\0' ? 1 : 0;
+    if (folders.programFiles[0][0] == '\0') return VirtualStoreSystem::noProgramFolders;
+
+    wchar_t local[MAX_PATH] = {};
+    folders.storeProblem = FolderName::unknown;
+    if (FAILED(shellFolderPath(CSIDL_LOCAL_APPDATA, local))) return VirtualStoreSystem::noStore;
+    shownPathOf(local, folders.storeShown, sizeof folders.storeShown);
+    // The ANSI calls take a user's folder outside the code page by its short name.
+    char ansi[kVirtualStoreFolderSize];
+    folders.storeProblem = ansiPathOf(local, ansi, sizeof folders.store - (sizeof kStoreName - 1));
+    if (!isNamed(folders.storeProblem)) return VirtualStoreSystem::noStore;
+    folders.storeProblem = FolderName::own;
+    std::snprintf(folders.store, sizeof folders.store, "%s%s", ansi, kStoreName);
+    return VirtualStoreSystem::found;
+}
+
+int platformLongPathName(const char* path, char* out, size_t size) {
+    wchar_t wide[kVirtualStorePathSize];
+    wchar_t longForm[kVirtualStorePathSize];
+    if (!widePathOf(path, wide, kVirtualStorePathSize)) return 0;
+    const DWORD length = GetLongPathNameW(wide, longForm, kVirtualStorePathSize);
+    if (length == 0 || length >= kVirtualStorePathSize) return 0;
+    return ansiNameOf(longForm, out, size) == FolderName::own && std::strcmp(out, path) != 0 ? 1 : 0;
 }
 
 void platformReadVirtualStoreCopies(const VirtualStoreFolders* folders) {

@@ -15,12 +15,18 @@ TEST(VirtualStoreRead, ReadsTakeTheCopyWhereOneExistsWritesNever) {
     ProgramFilesSimFolder fs9;
     // Both Program Files folders, whatever this program's bitness, and the user's VirtualStore.
     VirtualStoreFolders folders{};
-    ASSERT_EQ(platformVirtualStoreFolders(folders), 1);
+    ASSERT_EQ(platformVirtualStoreFolders(folders), VirtualStoreSystem::found);
     char native[MAX_PATH] = {};
     ASSERT_NE(GetEnvironmentVariableA("ProgramW6432", native, sizeof native), 0u);
     EXPECT_EQ(std::set<std::string>(std::begin(folders.programFiles), std::end(folders.programFiles)),
               (std::set<std::string>{"", std::string(native) + "\\", fs9.programFiles}));
     EXPECT_EQ(fs9.copies, std::string(folders.store) + fs9.programFiles.substr(3));
+    // FS9 started by its short name is matched by its long one.
+    std::filesystem::create_directories(fs9.original);
+    char shortName[MAX_PATH], longName[MAX_PATH];
+    ASSERT_NE(GetShortPathNameA(fs9.sim.c_str(), shortName, MAX_PATH), 0u);
+    EXPECT_EQ(platformLongPathName(shortName, longName, sizeof longName), 1) << shortName;
+    EXPECT_STREQ(longName, fs9.sim.c_str());
 
     writeFile(fs9.original / "both.cfg", "[A]\r\nv=1\r\n");
     writeFile(fs9.copy / "both.cfg", "[A]\r\nv=22\r\n");
