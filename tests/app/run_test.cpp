@@ -175,7 +175,9 @@ TEST_F(RunTest, AStopDuringTheStartUpEndsItInOrder) {
         EXPECT_EQ(ipcLink.view, nullptr);
         EXPECT_EQ(server->liveAtoms(), 0);
         EXPECT_FALSE(std::filesystem::exists("kestrel.dat.tmp"));
-        if (at == At::build) EXPECT_FALSE(std::filesystem::exists("kestrel.dat"));  // abandoned, not stored
+        if (at == At::build) {
+            EXPECT_FALSE(std::filesystem::exists("kestrel.dat"));  // abandoned, not stored
+        }
         TearDown();
     }
 }

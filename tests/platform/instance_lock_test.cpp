@@ -52,8 +52,9 @@ TEST(InstanceLock, OnlyARegularFileOfThisUserWithOneLinkIsTheLock) {
     const bool given = chown(lock("foreign", geteuid()).c_str(), geteuid() + 1, static_cast<gid_t>(-1)) == 0;
     uint32_t holder = 0;
     for (const std::string name : {"linked", "hard", "pipe", "foreign"})
-        if (name != "foreign" || given)
+        if (name != "foreign" || given) {
             EXPECT_EQ(platformAcquireInstanceLock(name.c_str(), &holder), kInstanceLockUnavailable) << name;
+        }
     EXPECT_EQ(readFile(runDir.path() / "victim"), "keep me");
     const int othersLock = open(lock("shared", geteuid() + 1).c_str(), O_RDWR | O_CREAT, 0600);
     ASSERT_EQ(flock(othersLock, LOCK_EX | LOCK_NB), 0);
