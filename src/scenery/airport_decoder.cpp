@@ -56,8 +56,8 @@ void applyCom(const char* path, uint64_t offset, ByteView sub, Airport* a) {
         logMessage(5, "Ignoring COM subrecord because type is %d, not tower (%d)", type, kComTypeTower);
         return;
     }
-    // 14072 is -117000 modulo 2^16: the whole kHz minus 117000, kept to 16 bits.
-    const uint16_t code = static_cast<uint16_t>(hz / 1000 + 14072);
+    // 14072 is -117000 modulo 2^16: the kHz minus 117000, kept to 16 bits.
+    const uint16_t code = static_cast<uint16_t>(nearestKhz(hz) + 14072);
     for (int slot = 0; slot < kTowerComSlots; ++slot) {
         if (a->towerCom[slot] == 0 || a->towerCom[slot] == code) {
             a->towerCom[slot] = code;
@@ -137,7 +137,7 @@ void deleteRunway(const uint8_t key[4], Airport* a) {
 
 void deleteFrequency(uint32_t entry, Airport* a) {
     const uint32_t type = entry >> 28;
-    const int32_t code = static_cast<int32_t>((entry & 0x0FFFFFFFu) / 1000) - 117000;
+    const int32_t code = static_cast<int32_t>(nearestKhz(entry & 0x0FFFFFFFu)) - 117000;
     logMessage(5, "found individual delete request for frequency %.03f of type %d",
                comFrequencyMHz(static_cast<uint32_t>(code)), static_cast<int>(type));
     if (type != kComTypeTower) return;

@@ -5,6 +5,10 @@
 #include <string>
 
 #include "airportdb/airport_fixtures.h"
+#include "core/progress.h"
+#include "scenery/airport_decoder.h"
+#include "scenery/bgl_walker.h"
+#include "scenery_writer.h"
 #include "support/log_capture.h"
 #include "tower/tower_search.h"
 
@@ -58,6 +62,31 @@ TEST_F(TowerSearchTest, TunedTowerWithinTheThresholdBeatsAnyNearerAirport) {
         LogCapture log(5);
         EXPECT_STREQ(search()->ident, c.winner) << c.tunedNm << " " << c.tunedCom << " " << c.radio;
     }
+}
+
+TEST_F(TowerSearchTest, ATowerStoredInSinglePrecisionIsHeardOnItsFrequency) {
+    // 118.1 and 119.7 MHz as a scenery compiler that holds them in single precision writes them.
+    const struct {
+        uint32_t hz;
+        uint16_t radio;
+    } cases[] = {{118099998, 1100}, {119699996, 2700}};
+    setProgressPlatform(&silentProgress());
+    for (const auto& c : cases) {
+        SetUp();
+        at("NEAR", 1, 1000);
+        sceneryw::BglFileDef file;
+        file.airports.resize(1);
+        file.airports[0].ident = "TWR";
+        file.airports[0].latitude = 10 * kDegreesPerNm;
+        file.airports[0].frequencies = {sceneryw::Frequency{0, sceneryw::kComTower, "", c.hz}};
+        const sceneryw::Bytes bgl = sceneryw::buildBgl(sceneryw::bglFileFor(file));
+        ASSERT_EQ(parseBglFile(ByteView{bgl.data(), bgl.size()}, "twr.bgl"), 1u);
+        simState.radio = c.radio;
+        EXPECT_STREQ(search()->ident, "TWR") << c.hz;
+    }
+    setProgressPlatform(nullptr);
+    SetUp();
+    releaseImportedAirports();
 }
 
 TEST_F(TowerSearchTest, NearestTunedTowerWinsAndTheTraceIsQuietForTheOneSelected) {
