@@ -106,7 +106,7 @@ void compareLayers(Comparison& c) {
 int writeDatabaseStamps(uint32_t headerWord) {
     char path[kCompanionPathSize];
     databaseCompanionPath(path, sizeof path, kStampsSuffix);
-    if (!importRecord.complete || importRecord.count > kStampsMaxFiles) {
+    if (importRecord.count > kStampsMaxFiles) {
         logMessage(2, "The scenery files could not all be noted in %s. The database is not stored.", path);
         return 0;
     }

@@ -37,7 +37,7 @@ struct Frequency {
     std::string name;
     // Written instead of `megahertz` rounded to Hz: the value a compiler that holds the frequency in
     // single precision stores (118099998 for 118.1 MHz).
-    std::optional<uint32_t> hz;
+    std::optional<uint32_t> hz = std::nullopt;
 };
 
 struct Deletion {
