@@ -43,6 +43,7 @@ void recordAirportFile(uint32_t entry, const FileStamp& stamp) {
 void recordUnreadFile(const char* path) {
     ++importRecord.unreadCount;
     md5Update(importRecord.unreadPaths, path, std::strlen(path) + 1);
+    if (importRecord.complete && importRecord.count) importRecord.files[importRecord.count - 1].unread = 1;
 }
 
 void markImportIncomplete() {

@@ -1,7 +1,8 @@
 // What a build saw of the scenery's airport files: the stamp of every file that a layer index flags as
 // holding airports, so that a later start can tell whether one changed since, and the files that are
-// there but could not be read, so that a build that missed them is not kept as if it were complete.
-// And whether memory ran out for anything the import read: such a build is never kept.
+// there but could not be read, so that a build that missed them is not kept as if it were complete and
+// a later start can tell when they can be read again. And whether memory ran out for anything the
+// import read: such a build is never kept.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,7 @@ struct ImportedFile {
     uint32_t layer = 0;  // index in the layer list (0: the highest layer)
     uint32_t entry = 0;  // entry of that layer's index, in its offset table's order
     FileStamp stamp;     // taken before the file was opened
+    int unread = 0;      // 1: there, but it could not be opened or mapped
 };
 
 struct ImportRecord {
@@ -35,7 +37,7 @@ void startImportRecord();
 // Adds a file of the current layer.
 void recordAirportFile(uint32_t entry, const FileStamp& stamp);
 
-// Counts a file that is there but could not be read.
+// Counts a file that is there but could not be read: the one recordAirportFile added last.
 void recordUnreadFile(const char* path);
 
 // Marks the build incomplete: memory ran out and something of the scenery was dropped.

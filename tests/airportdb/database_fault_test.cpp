@@ -300,8 +300,9 @@ TEST_F(DatabaseFaultTest, ABuildThatRanOutOfMemoryIsNeverStored) {
     const std::string line =
         "Memory ran out while the scenery was read, so the database is not stored; the next start reads it "
         "again.\r\n";
-    const char* const drops[] = {"Out of memory: the airport record at offset ", "Out of memory: a runway of ",
-                                 "Out of memory: airport ", "Out of memory for the runway list of "};
+    const char* const drops[] = {"Out of memory: the airport record at offset ",
+                                 "Out of memory: a runway of ", "Out of memory: airport ",
+                                 "Out of memory for the runway list of "};
     std::set<std::string> dropped;
     int refused = 0;
     for (int block = 0; block < blocks; ++block) {
