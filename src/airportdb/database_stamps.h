@@ -39,6 +39,6 @@ int writeDatabaseStamps(uint32_t headerWord);
 // kestrel.dat just loaded with `recordCount` records. Returns 1 when it still describes them. Else 0,
 // after a line that says why: level 3 naming the first file that changed, appeared, went or, unread by
 // the build, can be read now (mapped quietly, as the import maps it); level 4 when the stamps are
-// missing or belong to another kestrel.dat. `why` (size `whySize`, may be null)
-// then receives the reason in a few words, for a caller that gives it elsewhere.
+// missing or belong to another kestrel.dat. `why` (size `whySize`, may be null) then receives the
+// reason in a few words, for a caller that gives it elsewhere.
 int checkDatabaseStamps(uint32_t recordCount, char* why, size_t whySize);

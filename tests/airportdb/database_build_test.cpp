@@ -459,6 +459,7 @@ TEST_F(DatabaseBuildTest, FilesThatCannotBeReadAreStoredWhenTheyFailTwiceAndCome
     EXPECT_EQ(databaseFile.stored, 1);
     start(true, 1, DatabaseSource::file, "");  // still held: the database stands
     start(false, 2, DatabaseSource::scenery, readable);
+    EXPECT_NE(findAirport("HLD"), nullptr);
     EXPECT_EQ(databaseFile.stored, 1);
     start(false, 2, DatabaseSource::file, "");
 

@@ -324,20 +324,19 @@ TEST_F(AirportDecoderTest, FrequenciesInHzAreRoundedToTheNearestKhz) {
     };
     char ident[] = "FRQ0";
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.hz);
         AirportDef def = airportDef(ident, 46.24, 6.11);
         def.frequencies = {Frequency{0, kComTower, "", c.hz}};
         ASSERT_EQ(decode({encodeAirport(def)}), 1u);
         Airport* a = lookupAirport(ident);
         ++ident[3];
-        EXPECT_EQ(a->towerCom[0], c.code);
+        EXPECT_EQ(a->towerCom[0], c.code) << c.hz;
         DeleteAirportFields deletion;
         deletion.frequencies = {deleteFrequencyEntry(kComTower, c.hz)};
         const Bytes bytes = encodeRecord(deleteAirportSubrecord(deletion));
         LogCapture log(5);
         applyDeleteAirport("test.bgl", 0, ByteView{bytes.data(), bytes.size()}, a);
-        EXPECT_TRUE(log.contains(std::string("delete request for frequency ") + c.deletes + " of type 6"));
-        EXPECT_EQ(a->towerCom[0], c.hz == UINT32_MAX ? c.code : 0);
+        EXPECT_TRUE(log.contains(std::string("for frequency ") + c.deletes + " of type 6")) << c.hz;
+        EXPECT_EQ(a->towerCom[0], c.hz == UINT32_MAX ? c.code : 0) << c.hz;
     }
 }
 

@@ -1,7 +1,5 @@
-// Another program holding a file so that kestrel cannot read it, while leaving the file as it is (same
-// size, same last-write time): an installer, an editor or a virus scanner at work. On Windows the file
-// is opened without sharing; on POSIX it carries another open file's write lock, which the stand-in
-// refuses to read as Windows refuses a file held that way.
+// Another program holding a file so that kestrel cannot read it, the file left as it is (size and
+// write time): on Windows it is open without sharing, on POSIX write-locked by another open file.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +7,7 @@
 
 class HeldFile {
 public:
-    explicit HeldFile(const std::filesystem::path& path);  // fails the test when the file cannot be held
+    explicit HeldFile(const std::filesystem::path& path);  // a file that cannot be held fails the test
     ~HeldFile();
     HeldFile(const HeldFile&) = delete;
     HeldFile& operator=(const HeldFile&) = delete;
