@@ -15,10 +15,12 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "airportdb/database_build.h"
 #include "airportdb/database_file.h"
+#include "airportdb/database_stamps.h"
 #include "core/bytes.h"
 #include "core/config.h"
 #include "core/core_state.h"
@@ -195,20 +197,23 @@ std::string patch(uint16_t position, const std::string& bytes) {
 }
 
 // Stamps of the stamps target's two files as a build writes them (fuzz/stamps.cpp puts in the tie to
-// its kestrel.dat), and the same with both files there.
+// its kestrel.dat), the same with both files there, and with the first one unread by the build.
 Seeds stampsSeeds() {
     Seeds seeds;
-    for (const uint64_t gone : {~0ull, 3ull}) {
-        std::string seed(32 + 2 * 24, '\0');
+    for (const auto& [gone, flags] :
+         {std::pair{~0ull, 0u}, std::pair{3ull, 0u}, std::pair{~0ull, kStampUnread}}) {
+        std::string seed(kStampsHeaderSize + 2 * kStampSize, '\0');
         uint8_t* bytes = reinterpret_cast<uint8_t*>(seed.data());
         std::memcpy(bytes, "KSTP", 4);
-        putU32(bytes + 4, 1);
+        putU32(bytes + 4, kStampsVersion);
         putU32(bytes + 8, 0x02000001);
         putU32(bytes + 28, 2);
-        putU32(bytes + 36, 0);
-        putU64(bytes + 40, 3);
-        putU32(bytes + 60, 1);
-        putU64(bytes + 64, gone);
+        uint8_t* here = bytes + kStampsHeaderSize;  // layer 0, entry 0
+        putU32(here + 8, flags);
+        putU64(here + 12, 3);
+        uint8_t* other = here + kStampSize;
+        putU32(other + 4, 1);
+        putU64(other + 12, gone);
         seeds.push_back(seed);
     }
     return seeds;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/log.h"
+#include "platform/bulk_memory.h"
 
 AirportTable airportTable;
 
@@ -121,34 +122,56 @@ struct PendingEntry {
     uint32_t position;  // in the array
 };
 
-// Puts the appended entries in order. Among equal identifiers the later insertion comes first, as an
-// insertion before the existing record gives.
+// Merges the sorted entries with the appended ones, sorted by key in `pending`, into `merged`. Among
+// equal identifiers the later insertion comes first, as an insertion before the existing record gives.
+void mergeAppended(PendingEntry* pending, Airport** merged) {
+    AirportTable& t = airportTable;
+    const uint32_t appended = t.count - t.sortedCount;
+    for (uint32_t i = 0; i < appended; ++i)
+        pending[i] = PendingEntry{orderKey(t.entries[t.sortedCount + i]), t.sortedCount + i};
+    std::sort(pending, pending + appended, [](const PendingEntry& x, const PendingEntry& y) {
+        return x.key != y.key ? x.key < y.key : x.position > y.position;
+    });
+    Airport** out = merged;
+    uint32_t sorted = 0;
+    const PendingEntry* next = pending;
+    const PendingEntry* const end = pending + appended;
+    while (sorted < t.sortedCount && next != end) {
+        // An entry already in order stays before an appended one only when its identifier is smaller.
+        if (orderKey(t.entries[sorted]) < next->key)
+            *out++ = t.entries[sorted++];
+        else
+            *out++ = t.entries[(next++)->position];
+    }
+    out = std::copy(t.entries + sorted, t.entries + t.sortedCount, out);
+    for (; next != end; ++next)
+        *out++ = t.entries[next->position];
+    std::copy(merged, merged + t.count, t.entries);
+}
+
+// Puts the appended entries in order.
 void settle() {
     AirportTable& t = airportTable;
     if (!t.entries || t.sortedCount >= t.count) return;
-    std::vector<PendingEntry> pending;
-    pending.reserve(t.count - t.sortedCount);
-    for (uint32_t i = t.sortedCount; i < t.count; ++i)
-        pending.push_back(PendingEntry{orderKey(t.entries[i]), i});
-    std::sort(pending.begin(), pending.end(), [](const PendingEntry& x, const PendingEntry& y) {
-        return x.key != y.key ? x.key < y.key : x.position > y.position;
-    });
-    std::vector<Airport*> merged;
-    merged.reserve(t.count);
-    uint32_t sorted = 0;
-    auto next = pending.begin();
-    while (sorted < t.sortedCount && next != pending.end()) {
-        // An entry already in order stays before an appended one only when its identifier is smaller.
-        if (orderKey(t.entries[sorted]) < next->key)
-            merged.push_back(t.entries[sorted++]);
-        else
-            merged.push_back(t.entries[(next++)->position]);
+    const size_t pendingSize = sizeof(PendingEntry) * (t.count - t.sortedCount);
+    const size_t mergedSize = sizeof(Airport*) * static_cast<size_t>(t.count);
+    auto* pending = static_cast<PendingEntry*>(platformAllocateBulk(pendingSize));
+    auto** merged = static_cast<Airport**>(platformAllocateBulk(mergedSize));
+    if (pending && merged) {
+        mergeAppended(pending, merged);
+    } else {
+        // Without room for the keys, in place: while entries are appended the identifier index refuses
+        // every repeat, so all identifiers differ and their order alone is the merge's.
+        std::sort(t.entries, t.entries + t.count,
+                  [](const Airport* x, const Airport* y) { return orderKey(x) < orderKey(y); });
     }
-    merged.insert(merged.end(), t.entries + sorted, t.entries + t.sortedCount);
-    for (; next != pending.end(); ++next)
-        merged.push_back(t.entries[next->position]);
-    std::copy(merged.begin(), merged.end(), t.entries);
+    platformReleaseBulk(pending, pendingSize);
+    platformReleaseBulk(merged, mergedSize);
     t.sortedCount = t.count;
+}
+
+size_t arraySize(uint32_t capacity) {
+    return sizeof(Airport*) * static_cast<size_t>(capacity);
 }
 
 void dropIndex() {
@@ -170,10 +193,10 @@ int makeRoom() {
     // Indices are i32, so the table stops short of 2^31 entries.
     if (t.capacity >= 0x40000000u) return 0;
     uint32_t capacity = t.capacity == 0 ? kAirportTableFirstCapacity : t.capacity * 2;
-    Airport** grown = new (std::nothrow) Airport*[capacity];
+    auto** grown = static_cast<Airport**>(platformAllocateBulk(arraySize(capacity)));
     if (!grown) return 0;
-    if (t.capacity) std::memcpy(grown, t.entries, sizeof(Airport*) * t.capacity);
-    delete[] t.entries;
+    if (t.entries) std::memcpy(grown, t.entries, arraySize(t.capacity));
+    platformReleaseBulk(t.entries, arraySize(t.capacity));
     t.entries = grown;
     t.capacity = capacity;
     return 1;
@@ -245,7 +268,7 @@ int insertAirport(Airport* airport) {
 }
 
 void releaseAirportTable() {
-    delete[] airportTable.entries;
+    platformReleaseBulk(airportTable.entries, arraySize(airportTable.capacity));
     airportTable.entries = nullptr;
     airportTable.sortedCount = 0;
     dropIndex();

@@ -19,6 +19,13 @@ namespace {
 
 // Whether the build that has just imported `airports` is stored, said as the pilot needs to hear it.
 int decideStore(StorePolicy policy, uint32_t airports) {
+    if (!importRecord.complete) {
+        // Stored, the airports and runways dropped would stay missing at every start.
+        logMessage(0,
+                   "Memory ran out while the scenery was read, so the database is not stored; the next start "
+                   "reads it again.");
+        return 0;
+    }
     if (airports == 0) {
         logMessage(0, "The scenery library holds no airport, so the database file %s is left as it was.",
                    core.databasePath);

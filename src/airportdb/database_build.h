@@ -15,7 +15,8 @@ constexpr const char* kImportedFormat = "Successfully imported %i airport infos 
 uint32_t loadOrBuildDatabase();
 
 // Which builds are stored: every build with airports that read all its files is; one that found files
-// it could not read (held open by another program, unreadable) is stored only as the policy says.
+// it could not read (held open by another program, unreadable) is stored only as the policy says; one
+// for which memory ran out (an airport, a runway or a file's stamp dropped) never is.
 enum class StorePolicy {
     complete,       // not stored; the caller may try again
     knownFailures,  // stored when the same files could not be read by the previous, unstored build

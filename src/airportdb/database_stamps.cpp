@@ -48,6 +48,14 @@ uint8_t* readStampsFile(const char* path, size_t& size) {
     return bytes;
 }
 
+// Whether the import could map the file now; nothing is said either way.
+bool canBeMapped(const char* path) {
+    MappedFile mapped;
+    if (!mapFileQuietly(path, mapped, ViewAccess::parts)) return false;
+    unmapFile(mapped);
+    return true;
+}
+
 // The stored stamps met one by one by the same walk over the layer indexes that the build made.
 struct Comparison {
     ByteView stamps;               // the records behind the header
@@ -63,18 +71,25 @@ int compareFile(void* context, uint32_t entry, const char* path) {
     Comparison& c = *static_cast<Comparison*>(context);
     if (!path) return 1;  // an entry that names no usable file: the build took no stamp either
     const size_t at = static_cast<size_t>(kStampSize) * c.next;
-    uint32_t layer = 0, storedEntry = 0;
+    uint32_t layer = 0, storedEntry = 0, flags = 0;
     FileStamp stored;
     if (c.next >= c.count || !readU32(c.stamps, at, layer) || !readU32(c.stamps, at + 4, storedEntry) ||
-        !readStamp(c.stamps, at + 8, stored) || layer != c.layer || storedEntry != entry) {
+        !readU32(c.stamps, at + 8, flags) || !readStamp(c.stamps, at + 12, stored) || layer != c.layer ||
+        storedEntry != entry || (flags & ~kStampUnread) != 0) {
         c.fits = 0;
         return 0;
     }
     ++c.next;
     const FileStamp now = fileStampOf(path);
-    if (sameStamp(now, stored)) return 1;
-    const bool was = stored.size != kStampNoFile, is = now.size != kStampNoFile;
-    c.change = !was && is ? "has been added" : was && !is ? "has been removed" : "has changed";
+    if (sameStamp(now, stored)) {
+        // The usual cause of a file that could not be read is a program that held it and has let go
+        // since, leaving it as it was: its airports come back as soon as it can be read.
+        if (!(flags & kStampUnread) || !canBeMapped(path)) return 1;
+        c.change = "can be read again";
+    } else {
+        const bool was = stored.size != kStampNoFile, is = now.size != kStampNoFile;
+        c.change = !was && is ? "has been added" : was && !is ? "has been removed" : "has changed";
+    }
     std::snprintf(c.path, sizeof c.path, "%s", path);
     return 0;
 }
@@ -106,7 +121,7 @@ void compareLayers(Comparison& c) {
 int writeDatabaseStamps(uint32_t headerWord) {
     char path[kCompanionPathSize];
     databaseCompanionPath(path, sizeof path, kStampsSuffix);
-    if (!importRecord.complete || importRecord.count > kStampsMaxFiles) {
+    if (importRecord.count > kStampsMaxFiles) {
         logMessage(2, "The scenery files could not all be noted in %s. The database is not stored.", path);
         return 0;
     }
@@ -132,9 +147,11 @@ int writeDatabaseStamps(uint32_t headerWord) {
     putU32(bytes + 28, importRecord.count);
     for (uint32_t i = 0; i < importRecord.count; ++i) {
         uint8_t* at = bytes + kStampsHeaderSize + static_cast<size_t>(kStampSize) * i;
-        putU32(at, importRecord.files[i].layer);
-        putU32(at + 4, importRecord.files[i].entry);
-        putStamp(at + 8, importRecord.files[i].stamp);
+        const ImportedFile& file = importRecord.files[i];
+        putU32(at, file.layer);
+        putU32(at + 4, file.entry);
+        putU32(at + 8, file.unread ? kStampUnread : 0);
+        putStamp(at + 12, file.stamp);
     }
     const int stored = storeCompanionFile(path, bytes, size);
     std::free(bytes);

@@ -12,6 +12,13 @@ namespace {
 // 256 KiB a block: few blocks for a world of runways, little left unused by a small library.
 constexpr uint32_t kRunwayNodesPerBlock = 262144 / sizeof(RunwayNode);
 
+// One page of chunk pointers at first: millions of lists before it grows.
+constexpr uint32_t kFirstChunkCapacity = 4096 / sizeof(RunwayListChunk*);
+
+size_t chunkArraySize(uint32_t capacity) {
+    return sizeof(RunwayListChunk*) * static_cast<size_t>(capacity);
+}
+
 }  // namespace
 
 struct RunwayNodeBlock {
@@ -36,18 +43,18 @@ uint32_t newListIndex() {
     uint32_t chunk = t.count / kRunwayListChunk;
     if (chunk == t.chunkCount) {
         if (t.chunkCount == t.chunkCapacity) {
-            uint32_t capacity = t.chunkCapacity ? t.chunkCapacity * 2 : 16;
-            RunwayListChunk** grown = new (std::nothrow) RunwayListChunk*[capacity];
+            uint32_t capacity = t.chunkCapacity ? t.chunkCapacity * 2 : kFirstChunkCapacity;
+            auto** grown = static_cast<RunwayListChunk**>(platformAllocateBulk(chunkArraySize(capacity)));
             if (!grown) return 0;
             for (uint32_t i = 0; i < t.chunkCount; ++i)
                 grown[i] = t.chunks[i];
-            delete[] t.chunks;
+            platformReleaseBulk(t.chunks, chunkArraySize(t.chunkCapacity));
             t.chunks = grown;
             t.chunkCapacity = capacity;
         }
-        RunwayListChunk* block = new (std::nothrow) RunwayListChunk{};
+        void* block = platformAllocateBulk(sizeof(RunwayListChunk));
         if (!block) return 0;
-        t.chunks[t.chunkCount++] = block;
+        t.chunks[t.chunkCount++] = new (block) RunwayListChunk{};
     }
     return ++t.count;
 }
@@ -138,8 +145,8 @@ uint32_t releaseRunwayList(Airport* airport) {
 void releaseRunwayLists() {
     RunwayLists& t = runwayLists;
     for (uint32_t c = 0; c < t.chunkCount; ++c)
-        delete t.chunks[c];
-    delete[] t.chunks;
+        platformReleaseBulk(t.chunks[c], sizeof(RunwayListChunk));
+    platformReleaseBulk(t.chunks, chunkArraySize(t.chunkCapacity));
     for (RunwayNodeBlock* block = t.nodeBlocks; block;) {
         RunwayNodeBlock* next = block->next;
         platformReleaseBulk(block, sizeof(RunwayNodeBlock));

@@ -9,7 +9,9 @@ using PlatformHandle = intptr_t;
 constexpr PlatformHandle kInvalidHandle = -1;
 
 // Opens an existing file for reading, sharing it for reading with others, with no special attributes
-// (CreateFileA). kInvalidHandle on failure, with the system's last error set. A folder does not open.
+// (CreateFileA). kInvalidHandle on failure, with the system's last error set. A folder does not open,
+// nor a file that another program holds open without sharing it for reading (POSIX: one on which
+// another open file holds a write lock, F_OFD_SETLK).
 PlatformHandle platformOpenFileForReading(const char* path);
 
 // 1 when the file at `path` can be opened for reading (opened and closed again at once), else 0.

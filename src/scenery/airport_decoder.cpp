@@ -12,6 +12,7 @@
 #include "core/progress.h"
 #include "platform/bulk_memory.h"
 #include "scenery/bgl_bytes.h"
+#include "scenery/import_record.h"
 #include "tower/conversions.h"
 #include "tower/spatial_index.h"
 
@@ -56,8 +57,8 @@ void applyCom(const char* path, uint64_t offset, ByteView sub, Airport* a) {
         logMessage(5, "Ignoring COM subrecord because type is %d, not tower (%d)", type, kComTypeTower);
         return;
     }
-    // 14072 is -117000 modulo 2^16: the whole kHz minus 117000, kept to 16 bits.
-    const uint16_t code = static_cast<uint16_t>(hz / 1000 + 14072);
+    // 14072 is -117000 modulo 2^16: the kHz minus 117000, kept to 16 bits.
+    const uint16_t code = static_cast<uint16_t>(nearestKhz(hz) + 14072);
     for (int slot = 0; slot < kTowerComSlots; ++slot) {
         if (a->towerCom[slot] == 0 || a->towerCom[slot] == code) {
             a->towerCom[slot] = code;
@@ -105,6 +106,7 @@ void applyRunway(const char* path, uint64_t offset, ByteView sub, Airport* a) {
     RunwayNode* node = newRunwayNode();
     if (!node) {
         logMessage(0, "Out of memory: a runway of %s was dropped", airportText(a).ident);
+        markImportIncomplete();
         return;
     }
     node->surface = static_cast<uint8_t>(surface);
@@ -115,7 +117,10 @@ void applyRunway(const char* path, uint64_t offset, ByteView sub, Airport* a) {
     node->lat = lat;
     node->lengthM = length;
     node->heading = heading;
-    if (!pushRunway(a, node)) freeRunwayNode(node);  // pushRunway has logged it
+    if (!pushRunway(a, node)) {  // logged
+        freeRunwayNode(node);
+        markImportIncomplete();
+    }
 }
 
 void deleteRunway(const uint8_t key[4], Airport* a) {
@@ -137,7 +142,7 @@ void deleteRunway(const uint8_t key[4], Airport* a) {
 
 void deleteFrequency(uint32_t entry, Airport* a) {
     const uint32_t type = entry >> 28;
-    const int32_t code = static_cast<int32_t>((entry & 0x0FFFFFFFu) / 1000) - 117000;
+    const int32_t code = static_cast<int32_t>(nearestKhz(entry & 0x0FFFFFFFu)) - 117000;
     logMessage(5, "found individual delete request for frequency %.03f of type %d",
                comFrequencyMHz(static_cast<uint32_t>(code)), static_cast<int>(type));
     if (type != kComTypeTower) return;
@@ -347,6 +352,7 @@ uint32_t parseAirportRecord(const char* path, ByteView view, uint32_t recordOffs
     if (!fresh) {
         logMessage(0, "Out of memory: the airport record at offset %08X of %s was dropped", recordOffset,
                    path);
+        markImportIncomplete();
         return 0;
     }
     uint32_t packed = 0;
@@ -375,7 +381,11 @@ uint32_t parseAirportRecord(const char* path, ByteView view, uint32_t recordOffs
     traceAirport(path, fresh);
     dumpAirport(fresh, 4);
     spatialIndexQueue(fresh);
-    if (!insertAirport(fresh)) return 0;  // logged; the airport stays findable by position only
+    if (!insertAirport(fresh)) {
+        // Logged. The airport stays findable by position on this flight, but is missing from the file.
+        markImportIncomplete();
+        return 0;
+    }
     progressAddAirports(1);
     return 1;
 }

@@ -1,7 +1,9 @@
 #include "scenery/import_record.h"
 
-#include <cstdlib>
+#include <algorithm>
 #include <cstring>
+
+#include "platform/bulk_memory.h"
 
 ImportRecord importRecord;
 
@@ -10,19 +12,29 @@ void startImportRecord() {
     md5Init(importRecord.unreadPaths);
 }
 
+namespace {
+
+size_t filesSize(uint32_t capacity) {
+    return sizeof(ImportedFile) * static_cast<size_t>(capacity);
+}
+
+}  // namespace
+
 void recordAirportFile(uint32_t entry, const FileStamp& stamp) {
     if (!importRecord.complete) return;
     if (importRecord.count == importRecord.capacity) {
         const uint32_t capacity = importRecord.capacity ? importRecord.capacity * 2 : 256;
-        void* grown =
-            capacity > importRecord.capacity
-                ? std::realloc(importRecord.files, sizeof(ImportedFile) * static_cast<size_t>(capacity))
-                : nullptr;
+        auto* grown = capacity > importRecord.capacity
+                          ? static_cast<ImportedFile*>(platformAllocateBulk(filesSize(capacity)))
+                          : nullptr;
         if (!grown) {
-            importRecord.complete = 0;  // the build goes on; only its stamps are lost
+            // The build goes on for this run; without every stamp it cannot be stored.
+            importRecord.complete = 0;
             return;
         }
-        importRecord.files = static_cast<ImportedFile*>(grown);
+        std::copy(importRecord.files, importRecord.files + importRecord.count, grown);
+        platformReleaseBulk(importRecord.files, filesSize(importRecord.capacity));
+        importRecord.files = grown;
         importRecord.capacity = capacity;
     }
     importRecord.files[importRecord.count++] = ImportedFile{importRecord.layer, entry, stamp};
@@ -31,6 +43,11 @@ void recordAirportFile(uint32_t entry, const FileStamp& stamp) {
 void recordUnreadFile(const char* path) {
     ++importRecord.unreadCount;
     md5Update(importRecord.unreadPaths, path, std::strlen(path) + 1);
+    if (importRecord.complete && importRecord.count) importRecord.files[importRecord.count - 1].unread = 1;
+}
+
+void markImportIncomplete() {
+    importRecord.complete = 0;
 }
 
 Digest unreadFilesDigest() {
@@ -41,7 +58,7 @@ Digest unreadFilesDigest() {
 }
 
 void releaseImportRecord() {
-    std::free(importRecord.files);
+    platformReleaseBulk(importRecord.files, filesSize(importRecord.capacity));
     importRecord = ImportRecord{};
     md5Init(importRecord.unreadPaths);
 }

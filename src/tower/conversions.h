@@ -43,6 +43,13 @@ inline double degreesToRadians(double degrees) {
 double greatCircleNmFromTrig(double sinLat1, double cosLat1, double lon1, double sinLat2, double cosLat2,
                              double lon2);
 
+// A scenery file's COM frequency in Hz as the nearest whole kHz, half up. A compiler that holds the
+// frequency in single precision stores 118.1 MHz as 118099998 Hz: truncated, that would be 118.099 MHz,
+// which no radio tuned to 118.10 hears. In 64 bits, so that the largest values do not wrap.
+inline uint32_t nearestKhz(uint32_t hz) {
+    return static_cast<uint32_t>((static_cast<uint64_t>(hz) + 500) / 1000);
+}
+
 // The frequency in MHz for a COM code; 0.0 for code 0 (an empty slot), not 117.0.
 float comFrequencyMHz(uint32_t code);
 

@@ -4,12 +4,15 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "airportdb/database_build.h"
+#include "airportdb/database_stamps.h"
 #include "scenery/import_fixtures.h"
 #include "scenery/md5.h"
+#include "support/held_file.h"
 #include "support/log_capture.h"
 #include "support/many_airports.h"
 
@@ -394,12 +397,15 @@ TEST_F(DatabaseBuildTest, AStartRebuildsWhenTheStampsDoNotDescribeTheAirportFile
         {"no stamps", [&] { std::filesystem::remove(dir.path() / "kestrel.dat.stamps"); }, 4,
          ".stamps are missing"},
         {"a byte more", [&] { damage(0, 'K', 1); }, 4, belong},
-        {"a record more", [&] { damage(28, 4, 24); }, 4, belong},
+        {"a record more", [&] { damage(28, 4, kStampSize); }, 4, belong},
         {"another magic", [&] { damage(0, 'X'); }, 4, belong},
-        {"another version", [&] { damage(4, 2); }, 4, belong},
+        // The previous version may hold frequency codes that were cut instead of rounded.
+        {"the previous version", [&] { damage(4, 1); }, 4, belong},
+        {"a later version", [&] { damage(4, 3); }, 4, belong},
         {"another number of airports", [&] { damage(8, 3); }, 4, belong},
         {"another layer", [&] { damage(32, 7); }, 4, belong},
         {"another entry", [&] { damage(36, 7); }, 4, belong},
+        {"an unknown flag", [&] { damage(40, 2); }, 4, belong},
         {"kestrel.dat written again", [&] { touch(dir.path() / "kestrel.dat"); }, 4, belong},
     };
     for (const auto& c : cases) {
@@ -417,7 +423,7 @@ TEST_F(DatabaseBuildTest, AStartRebuildsWhenTheStampsDoNotDescribeTheAirportFile
     EXPECT_EQ(databaseFile.source, DatabaseSource::file);
 }
 
-TEST_F(DatabaseBuildTest, FilesThatCannotBeReadAreStoredOnlyWhenTheyFailTwice) {
+TEST_F(DatabaseBuildTest, FilesThatCannotBeReadAreStoredWhenTheyFailTwiceAndComeBackReadable) {
     LibraryDef library;
     library.areas = {area(1, 2, "World", {airportAt("W1", 1, 1)}),
                      area(2, 1, "Held", {airportAt("HLD", 3, 3)})};
@@ -428,29 +434,38 @@ TEST_F(DatabaseBuildTest, FilesThatCannotBeReadAreStoredOnlyWhenTheyFailTwice) {
     ASSERT_EQ(loadOrBuildDatabase(), 1u);
     ASSERT_EQ(databaseFile.stored, 1);
     const std::string good = database() + stamps();
+    writeFile(held, bytes);  // as an installer writes it, holding it a while
     const std::string notStored = "could not be read (see above), so the database is not stored",
-                      again = "could not be read again. The database is stored without their airports";
-    // A start with the file held open by another program (a folder: there, but it will not open) or readable.
-    const auto start = [&](bool heldOpen, uint32_t airports, const std::string& line = "") {
-        std::filesystem::remove_all(held);
-        if (heldOpen)
-            std::filesystem::create_directories(held);
-        else
-            writeFile(held, bytes);
+                      again = "could not be read again. The database is stored without their airports",
+                      readable = "The scenery file " + simPath("Held\\scenery\\APT2.bgl") +
+                                 " can be read again since the airport database was built. kestrel builds it "
+                                 "again.\r\n";
+    // A start while another program holds the file open, or after it let go, leaving the file as it was.
+    const auto start = [&](bool holding, uint32_t airports, DatabaseSource source, const std::string& line) {
         restart();
+        std::optional<HeldFile> hold;
+        if (holding) hold.emplace(held);
         LogCapture log(3);
         EXPECT_EQ(loadOrBuildDatabase(), airports) << line;
+        EXPECT_EQ(databaseFile.source, source) << line;
         EXPECT_TRUE(log.contains(line)) << log.text();
     };
-    start(true, 1, notStored);
+    start(true, 1, DatabaseSource::scenery, notStored);
     EXPECT_EQ(database() + stamps(), good);
-    start(false, 2);
-    start(true, 1, notStored);  // the store above forgot the first failure
-    start(true, 1, again);
+    start(false, 2, DatabaseSource::scenery, "");
+    touch(held);
+    start(true, 1, DatabaseSource::scenery, notStored);  // the store above forgot the first failure
+    start(true, 1, DatabaseSource::scenery, again);
     EXPECT_EQ(databaseFile.stored, 1);
+    start(true, 1, DatabaseSource::file, "");  // still held: the database stands
+    start(false, 2, DatabaseSource::scenery, readable);
+    EXPECT_NE(findAirport("HLD"), nullptr);
+    EXPECT_EQ(databaseFile.stored, 1);
+    start(false, 2, DatabaseSource::file, "");
 
     // --build reads once more at once, and stores that reading.
     restart();
+    HeldFile hold(held);
     LogCapture log(3);
     EXPECT_EQ(rebuildDatabase(), 1u);
     EXPECT_TRUE(log.contains("could not be read (see above). Reading the scenery library once more."));

@@ -35,6 +35,17 @@ uint32_t limitWrites(PlatformHandle, uint32_t size) {
     return call == writeFault.failAt ? writeFault.allowed : size;
 }
 
+// The blocks of memory the platform layer was asked for, and the one it refuses.
+struct BulkFault {
+    int calls = 0;
+    int failAt = -1;
+};
+BulkFault bulkFault;
+
+int limitBulk(size_t) {
+    return bulkFault.calls++ != bulkFault.failAt;
+}
+
 class DatabaseFaultTest : public ImportTest {
 protected:
     void SetUp() override {
@@ -45,6 +56,7 @@ protected:
     }
     void TearDown() override {
         platformSetWriteLimit(nullptr);
+        platformSetBulkLimit(nullptr);
         ImportTest::TearDown();
     }
     // Everything the process held is gone, as at the next start; the files stay.
@@ -275,6 +287,38 @@ TEST_F(DatabaseFaultTest, FailedWriteKeepsThePreviousFileAndTheAirports) {
         delete[] core.candidates;
         core.candidates = nullptr;
     }
+}
+
+TEST_F(DatabaseFaultTest, ABuildThatRanOutOfMemoryIsNeverStored) {
+    writeLibrary();
+    ASSERT_EQ(loadOrBuildDatabase(), kAirports);
+    const std::string built = readFile(databasePath());
+    restart();
+    platformSetBulkLimit(limitBulk);
+    ASSERT_EQ(rebuildDatabase(), kAirports);
+    const int blocks = bulkFault.calls;  // a build takes them; each is refused once below
+    const char* const drops[] = {"Out of memory: the airport record at offset ", "Out of memory: a runway of ",
+                                 "Out of memory: airport ", "Out of memory for the runway list of "};
+    std::set<std::string> dropped;
+    for (int block = 0; block < blocks; ++block) {
+        restart();
+        bulkFault = BulkFault{0, block};
+        platformSetBulkLimit(limitBulk);
+        LogCapture log(0);
+        rebuildDatabase();
+        // Only the loss of a block that held no record (the tree's, the sort's) leaves a build to store.
+        const bool refused = log.contains(
+            "Memory ran out while the scenery was read, so the database is not stored; the next start reads "
+            "it again.\r\n");
+        EXPECT_EQ(databaseFile.stored, refused ? 0 : 1) << block;
+        for (const char* drop : drops)
+            if (log.contains(drop)) {
+                dropped.insert(drop);
+                EXPECT_TRUE(refused) << block << ": " << log.text();
+            }
+        EXPECT_EQ(readFile(databasePath()), built) << block;
+    }
+    EXPECT_EQ(dropped.size(), std::size(drops));  // every kind of record was dropped once
 }
 
 }  // namespace

@@ -95,6 +95,7 @@ TEST_F(OfflineTest, BuildWritesTheDatabaseAStartWouldBuild) {
         std::vector<std::string> args;
         int code;
         std::string out, needle;  // the needle is looked for in the log and the reason
+        bool shortOfMemory = false;
     } cases[] = {
         {{"--build"}, kOfflineUsage, "", "--build needs --fs-dir DIR"},
         {{"--fs-dir", "C:\\FS9\" --build"}, kOfflineUsage, "", "must not end in a backslash"},
@@ -104,11 +105,20 @@ TEST_F(OfflineTest, BuildWritesTheDatabaseAStartWouldBuild) {
         {{"--fs-dir", programPath("empty"), "--build"}, kOfflineFailed, "", "No airports in database!\r\n"},
         {{"--fs-dir", fs9(), "--build", "--database", programPath("none/kestrel.dat")}, kOfflineFailed, "",
          "kestrel.dat was not written"},
+        {{"--fs-dir", fs9(), "--build"}, kOfflineFailed, "",
+         "Memory ran out while the scenery was read, so the database is not stored; the next start reads it "
+         "again.\r\n",
+         true},
         {{"--fs-dir", fs9(), "--build"}, kOfflineDone,
          std::string("Successfully imported 4 airport infos from scenery.") + kPlatformLineEnd, ""},
     };
     for (const Case& c : cases) {
+        static int blocks;  // a build's first block holds the stamps of the airport files
+        blocks = 0;
+        const PlatformBulkLimit refuseTheFirst = [](size_t) { return blocks++ > 0 ? 1 : 0; };
+        platformSetBulkLimit(c.shortOfMemory ? refuseTheFirst : nullptr);
         Outcome o = run(c.args);
+        platformSetBulkLimit(nullptr);
         SCOPED_TRACE(o.args);
         EXPECT_EQ(o.code, c.code);
         EXPECT_EQ(o.out, c.out);

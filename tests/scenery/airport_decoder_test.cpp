@@ -308,6 +308,38 @@ TEST_F(AirportDecoderTest, RecordsThatCannotBeUsedAreSkipped) {
     EXPECT_EQ(spatialIndex.spatialIndexRoot, nullptr);
 }
 
+TEST_F(AirportDecoderTest, FrequenciesInHzAreRoundedToTheNearestKhz) {
+    // The code a COM subrecord stores, and what a deletion of the same Hz (its 28 bits) says it deletes.
+    const struct {
+        uint32_t hz;
+        uint16_t code;
+        const char* deletes;
+    } cases[] = {
+        {118099998, 1100, "118.100"},   // 118.1 MHz held in single precision
+        {119699996, 2700, "119.700"},   // 119.7 MHz so held
+        {118700000, 1700, "118.700"},   // whole kHz give the codes they always gave
+        {118100499, 1100, "118.100"},   // below the half
+        {118100500, 1101, "118.101"},   // the half goes up
+        {UINT32_MAX, 49199, "268.435"}, // no wrap; the deletion's Hz are the low 28 bits, 268435455
+    };
+    char ident[] = "FRQ0";
+    for (const auto& c : cases) {
+        AirportDef def = airportDef(ident, 46.24, 6.11);
+        def.frequencies = {Frequency{0, kComTower, "", c.hz}};
+        ASSERT_EQ(decode({encodeAirport(def)}), 1u);
+        Airport* a = lookupAirport(ident);
+        ++ident[3];
+        EXPECT_EQ(a->towerCom[0], c.code) << c.hz;
+        DeleteAirportFields deletion;
+        deletion.frequencies = {deleteFrequencyEntry(kComTower, c.hz)};
+        const Bytes bytes = encodeRecord(deleteAirportSubrecord(deletion));
+        LogCapture log(5);
+        applyDeleteAirport("test.bgl", 0, ByteView{bytes.data(), bytes.size()}, a);
+        EXPECT_TRUE(log.contains(std::string("for frequency ") + c.deletes + " of type 6")) << c.hz;
+        EXPECT_EQ(a->towerCom[0], c.hz == UINT32_MAX ? c.code : 0) << c.hz;
+    }
+}
+
 TEST_F(AirportDecoderTest, SubrecordsTooShortForTheirFieldsAreIgnored) {
     AirportFields fields;
     fields.packedIdent = *packIdent("KXYZ");

@@ -27,6 +27,10 @@ bool isProgramAbsolute(const std::string& path) {
     return false;
 }
 
+uint32_t frequencyHz(const Frequency& f) {
+    return f.hz ? *f.hz : encodeFrequencyHz(f.megahertz);
+}
+
 std::string joinWindows(const std::string& a, const std::string& b) {
     if (a.empty()) return b;
     if (b.empty()) return a;
@@ -95,7 +99,7 @@ Record encodeAirport(const AirportDef& airport) {
                                          (airport.deletion->allFrequencies ? kDeleteAllFrequencies : 0));
         del.runways = airport.deletion->runways;
         for (const Frequency& f : airport.deletion->frequencies)
-            del.frequencies.push_back(deleteFrequencyEntry(f.type, encodeFrequencyHz(f.megahertz)));
+            del.frequencies.push_back(deleteFrequencyEntry(f.type, frequencyHz(f)));
         subrecords.push_back(deleteAirportSubrecord(del));
     }
     for (const Runway& r : airport.runways) {
@@ -114,7 +118,7 @@ Record encodeAirport(const AirportDef& airport) {
         subrecords.push_back(runwaySubrecord(fields));
     }
     for (const Frequency& f : airport.frequencies)
-        subrecords.push_back(comSubrecord(f.type, encodeFrequencyHz(f.megahertz), f.name));
+        subrecords.push_back(comSubrecord(f.type, frequencyHz(f), f.name));
     size_t filler = airport.fillerBytes;
     for (size_t i = 0; filler > 0; ++i) {
         size_t chunk = std::min(filler, kFillerChunk);

@@ -35,6 +35,9 @@ struct Frequency {
     double megahertz = 0;
     uint16_t type = kComTower;  // COM type; 6 is a tower frequency
     std::string name;
+    // Written instead of `megahertz` rounded to Hz: the value a compiler that holds the frequency in
+    // single precision stores (118099998 for 118.1 MHz).
+    std::optional<uint32_t> hz = std::nullopt;
 };
 
 struct Deletion {

@@ -32,10 +32,16 @@ size_t mappedSize(size_t size) {
     return size >= kLargePage / 2 ? roundUp(size, kLargePage) : roundUp(size, kPage);
 }
 
+PlatformBulkLimit bulkLimit = nullptr;
+
 }  // namespace
 
+void platformSetBulkLimit(PlatformBulkLimit limit) {
+    bulkLimit = limit;
+}
+
 void* platformAllocateBulk(size_t size) {
-    if (size == 0 || size > SIZE_MAX - 2 * kLargePage) return nullptr;
+    if (size == 0 || size > SIZE_MAX - 2 * kLargePage || (bulkLimit && !bulkLimit(size))) return nullptr;
 #ifdef KESTREL_BULK_FROM_HEAP
     // The address sanitizer sees past the end of heap blocks only.
     return std::malloc(size);

@@ -86,6 +86,20 @@ int platformDeleteFile(const char* path) {
     return unlink(nativePath(path).c_str()) == 0 ? 1 : 0;
 }
 
+namespace {
+
+// Windows refuses to open a file that another program holds without sharing it for reading. The
+// stand-in of such a hold is a write lock of another open file (an open-file-description lock, which
+// even another open of the same process holds against this one).
+bool heldByAnother(int fd) {
+    struct flock lock {};
+    lock.l_type = F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    return ::fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+}
+
+}  // namespace
+
 PlatformHandle platformOpenFileForReading(const char* path) {
     // Non-blocking, so that a FIFO or a device named in a scenery file cannot hold the open forever.
     // The flag stays: reads of a regular file, the only kind kept, never wait and never stop short.
@@ -99,6 +113,8 @@ PlatformHandle platformOpenFileForReading(const char* path) {
         error = EISDIR;  // Windows refuses to open a folder as a file
     else if (!S_ISREG(info.st_mode))
         error = ENOENT;  // a FIFO, socket or device is no file to read: it counts as missing
+    else if (heldByAnother(fd))
+        error = EBUSY;
     if (error != 0) {
         ::close(fd);
         errno = error;
