@@ -2,13 +2,13 @@
 
 #include "airportdb/database_build.h"
 #include "airportdb/database_file.h"
+#include "app/main_loop.h"
+#include "app/sim_wait.h"
+#include "app/startup_marks.h"
 #include "core/config.h"
 #include "core/core_state.h"
 #include "core/kestrel_folder.h"
 #include "core/log.h"
-#include "app/main_loop.h"
-#include "app/sim_wait.h"
-#include "app/startup_marks.h"
 #include "platform/platform.h"
 #include "simlink/base_dir.h"
 #include "simlink/ipc_client.h"
@@ -111,7 +111,8 @@ int runApplication() {
     startupMarkAt("console and instance lock ready", consoleReadyMs);
     startupMark("settings read");
 
-    switch (waitForSimulator(SimWaitSteps{attemptSimulator, platformSetConsoleTitle, platformSleep})) {
+    switch (waitForSimulator(
+        SimWaitSteps{attemptSimulator, platformSetConsoleTitle, platformSleep, platformTickCount})) {
         case SimWaitEnd::answered:
             break;
         case SimWaitEnd::stopped:
@@ -138,7 +139,8 @@ int runApplication() {
     startupMark("airport database ready");
     // At the default level a good start would say nothing at all: this line says that it works.
     if (databaseFile.source == DatabaseSource::file)
-        logMessage(3, "Ready: %u airports loaded from %s, FS9 folder %s", airports, core.databasePath, basedir);
+        logMessage(3, "Ready: %u airports loaded from %s, FS9 folder %s", airports, core.databasePath,
+                   basedir);
     else
         logMessage(3, "Ready: %u airports read from the scenery, FS9 folder %s", airports, basedir);
     if (!allocateCandidates(airports)) {
@@ -149,7 +151,7 @@ int runApplication() {
 
     if (core.stopRequested.isSet()) return stop();
 
-    runMainLoop(MainLoopSteps{pollMarkingTheFirst, towerSearch, placeMarkingTheFirst, simTowerViewLost, simLinkLost,
-                              platformSetConsoleTitle, platformSleep});
+    runMainLoop(MainLoopSteps{pollMarkingTheFirst, towerSearch, placeMarkingTheFirst, simTowerViewLost,
+                              simLinkLost, platformSetConsoleTitle, platformSleep});
     return stop();
 }

@@ -24,9 +24,11 @@ void showTitle(const SimWaitSteps& steps, int waiting) {
     steps.setTitle(title);
 }
 
-// 1 when the stop was asked meanwhile.
+// 1 when the stop was asked meanwhile. Timed by the clock, not by counting slices, which real Windows
+// stretches to its tick.
 int sleepUnlessStopped(const SimWaitSteps& steps) {
-    for (uint32_t slept = 0; slept < kSimWaitRetryMs; slept += kSleepSliceMs) {
+    const uint32_t start = steps.ticks();
+    while (static_cast<uint32_t>(steps.ticks() - start) < kSimWaitRetryMs) {
         if (core.stopRequested.isSet()) return 1;
         steps.sleep(kSleepSliceMs);
     }

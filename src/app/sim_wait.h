@@ -34,6 +34,7 @@ struct SimWaitSteps {
     SimAttempt (*attempt)();  // opens the link and asks the simulator's folder
     void (*setTitle)(const char* title);
     void (*sleep)(uint32_t milliseconds);
+    uint32_t (*ticks)();  // milliseconds, wrapping: a Windows Sleep(10) lasts a tick of about 16 ms
 };
 
 enum class SimWaitEnd { answered, refused, stopped };

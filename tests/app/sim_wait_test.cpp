@@ -54,7 +54,9 @@ SimWaitEnd play(std::vector<SimAttempt> attempts) {
     script.attempts = std::move(attempts);
     return waitForSimulator(SimWaitSteps{[] { return script.attempts.at(script.next++); },
                                          [](const char* title) { script.titles.push_back(title); },
-                                         [](uint32_t ms) { script.slept += ms; }});
+                                         // A slice lasts a tick of 16 ms, as on Windows.
+                                         [](uint32_t ms) { script.slept += ms < 16 ? 16 : ms; },
+                                         [] { return script.slept; }});
 }
 
 const std::string kNoWindow = "FSUIPC connection failed: Cannot link to FSUIPC or WideClient\r\n",
@@ -74,7 +76,7 @@ TEST(SimWait, TheReasonIsSaidOnceAndAgainOnlyWhenItChanges) {
     EXPECT_EQ(play({noWindow, noWindow, zeros, zeros, noFolder, noWindow, answered}), SimWaitEnd::answered);
     EXPECT_EQ(log.text(), kNoWindow + kWaitLine + kZeros +
                               "Problem determining FS9 installation directory!\r\n" + kNoWindow);
-    EXPECT_EQ(script.slept, 6 * kSimWaitRetryMs);  // after each attempt that was not answered
+    EXPECT_EQ(script.slept, 6 * 2000u);  // 2 s after each attempt that was not answered
     EXPECT_EQ(script.titles, (std::vector<std::string>{kTitle + " - waiting for the simulator", kTitle}));
 
     // A refusal after a wait says its reason again: now it ends the start.
