@@ -92,7 +92,7 @@ echo "PASS: Ctrl+C ended an exchange with a late simulator after $late send(s)"
 
 # No simulator at all: the start waits for one, and Ctrl+C ends the wait as a stop.
 mv "$work/out.txt" "$work/out-second.txt"
-"$wine" "$bin/kestrel.exe" >"$work/out.txt" 2>"$work/err.txt" </dev/null &
+"$wine" "$work/kestrel/kestrel.exe" >"$work/out.txt" 2>"$work/err.txt" </dev/null &
 kestrel_pid=$!
 wait_for "$work/out.txt" 1200 "kestrel waits for FS9" || fail "kestrel.exe did not wait for the simulator within 120 s"
 ctrl_c "$kestrel_pid" 30 || fail "kestrel.exe still running 30 s after Ctrl+C while it waited"

@@ -83,5 +83,6 @@ session_stop "$work/second.txt"
 
 [ "$(ls "$pilot" | xargs)" = "$with_database" ] || session_fail "the folder holds $(ls "$pilot" | xargs)"
 [ -z "$(ls -A "$elsewhere")" ] || session_fail "the working folder holds $(ls -A "$elsewhere" | xargs)"
-echo "PASS: $(basename "$zip"): progress window, $(tower_writes "$work/record.jsonl" | grep '"text"' | sort -u | wc -l)" \
-    "towers along the flight, kestrel.dat loaded on the second start, Ctrl+C exit code 0 twice"
+echo "PASS: $(basename "$zip"): started from another folder 10 s before the simulator, it waited;" \
+    "progress window, $(tower_writes "$work/record.jsonl" | grep '"text"' | sort -u | wc -l) towers along the" \
+    "flight, kestrel.dat loaded on the second start, Ctrl+C exit code 0 twice, its files beside kestrel.exe"
