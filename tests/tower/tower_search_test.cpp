@@ -5,10 +5,6 @@
 #include <string>
 
 #include "airportdb/airport_fixtures.h"
-#include "core/progress.h"
-#include "scenery/airport_decoder.h"
-#include "scenery/bgl_walker.h"
-#include "scenery_writer.h"
 #include "support/log_capture.h"
 #include "tower/tower_search.h"
 
@@ -62,24 +58,6 @@ TEST_F(TowerSearchTest, TunedTowerWithinTheThresholdBeatsAnyNearerAirport) {
         LogCapture log(5);
         EXPECT_STREQ(search()->ident, c.winner) << c.tunedNm << " " << c.tunedCom << " " << c.radio;
     }
-}
-
-TEST_F(TowerSearchTest, ATowerStoredInSinglePrecisionIsHeardOnItsFrequency) {
-    at("NEAR", 1, 1000);
-    // 118.1 MHz as a scenery compiler that holds it in single precision writes it.
-    sceneryw::BglFileDef file;
-    file.airports.resize(1);
-    file.airports[0].ident = "TWR";
-    file.airports[0].latitude = 10 * kDegreesPerNm;
-    file.airports[0].frequencies = {sceneryw::Frequency{0, sceneryw::kComTower, "", 118099998}};
-    const sceneryw::Bytes bgl = sceneryw::buildBgl(sceneryw::bglFileFor(file));
-    setProgressPlatform(&silentProgress());
-    ASSERT_EQ(parseBglFile(ByteView{bgl.data(), bgl.size()}, "twr.bgl"), 1u);
-    setProgressPlatform(nullptr);
-    simState.radio = 1100;  // 118.10
-    EXPECT_STREQ(search()->ident, "TWR");
-    TearDown();
-    releaseImportedAirports();
 }
 
 TEST_F(TowerSearchTest, NearestTunedTowerWinsAndTheTraceIsQuietForTheOneSelected) {
