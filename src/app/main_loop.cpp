@@ -64,6 +64,9 @@ void showTitle(const MainLoopSteps& steps, char (&shown)[kTitleSize]) {
 void runMainLoop(const MainLoopSteps& steps) {
     const uint32_t interval = core.config->updateInterval;
     uint32_t counter = interval;  // the first cycle polls at once
+    // The clock as well: on Windows a 10 ms sleep lasts a 15.6 ms tick, so counting sleeps alone
+    // would poll every 7.8 s instead of every 5. The counter still counts when the clock stands.
+    uint32_t lastPoll = steps.ticks();
     char shown[kTitleSize];
     std::snprintf(shown, sizeof shown, "%s", kTitle);
     for (;;) {
@@ -71,9 +74,10 @@ void runMainLoop(const MainLoopSteps& steps) {
         counter = counter > std::numeric_limits<uint32_t>::max() - kCycleMilliseconds
                       ? std::numeric_limits<uint32_t>::max()
                       : counter + kCycleMilliseconds;
-        if (!(interval > counter)) {
+        if (!(interval > counter) || !(interval > steps.ticks() - lastPoll)) {
             int fresh = steps.poll();
             counter = 0;  // a failed poll waits a full interval too
+            lastPoll = steps.ticks();
             // A stop that came during the poll ends the loop before anything else talks to the
             // simulator: the system gives a closing console only a few seconds.
             if (core.stopRequested.isSet()) return;

@@ -1,6 +1,6 @@
-// The polling loop: a nominal millisecond counter advanced by 10 per 10 ms sleep; whenever it reaches
-// the update interval the simulator is polled, the tower chosen and, until the simulator shows it,
-// placed.
+// The polling loop: whenever the update interval has passed since the last poll (by the clock, or by a
+// nominal 10 ms per sleep, whichever is more) the simulator is polled, the tower chosen and, until the
+// simulator shows it, placed.
 #pragma once
 
 #include <cstddef>
@@ -17,6 +17,7 @@ struct MainLoopSteps {
     int (*linkLost)();                    // 1 while the link to the simulator is lost
     void (*setTitle)(const char* title);  // the console window's title
     void (*sleep)(uint32_t milliseconds);
+    uint32_t (*ticks)();                  // milliseconds of a clock that may wrap
 };
 
 // The loop's tower search for the aircraft state in simState: `search` with factor 2 and the

@@ -152,6 +152,6 @@ int runApplication() {
     if (core.stopRequested.isSet()) return stop();
 
     runMainLoop(MainLoopSteps{pollMarkingTheFirst, towerSearch, placeMarkingTheFirst, simTowerViewLost,
-                              simLinkLost, platformSetConsoleTitle, platformSleep});
+                              simLinkLost, platformSetConsoleTitle, platformSleep, platformTickCount});
     return stop();
 }

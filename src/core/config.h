@@ -16,7 +16,7 @@ struct Config {
     int32_t towerMinCandidates;  // the tower search grows its box until it holds this many
     uint32_t comLockThreshold;   // nm: only nearer airports win by a matching frequency
     uint32_t zoomLevel;          // low 16 bits written as the tower view zoom on a change
-    uint32_t updateInterval;     // nominal milliseconds between polls
+    uint32_t updateInterval;     // milliseconds from the end of a poll to the next
     int32_t simpleFixHeading;    // degrees added to the runway heading for the simple fix
     int32_t simpleFixDistance;   // percent of the runway length, or metres when negative
     int32_t displayDuration;     // seconds the info text stays on screen

@@ -26,6 +26,7 @@ struct Recorder {
     std::vector<uint32_t> sleeps;
     int pollResult = 1;
     size_t stopAfterSleeps = 0;
+    uint32_t clock = 0, clockPerSleep = 0;  // the clock the loop reads, and what a sleep adds to it
     bool stopInPoll = false;
     Airport* searchResult = nullptr;
     Airport* currentAtPlace = nullptr;
@@ -70,14 +71,17 @@ int fakeViewLost() {
 void fakeSleep(uint32_t ms) {
     rec.events += 's';
     rec.sleeps.push_back(ms);
+    rec.clock += rec.clockPerSleep;
     if (rec.sleeps.size() >= rec.stopAfterSleeps) core.stopRequested.set();
 }
 
 const auto fakeLinkLost = [] { return rec.linkLost; };
 const auto fakeSetTitle = [](const char* title) { rec.titles.push_back(title); };
 
+const auto fakeTicks = [] { return rec.clock; };
+
 const MainLoopSteps kFakeSteps{fakePoll,     fakeSearch,   fakePlace, fakeViewLost,
-                               fakeLinkLost, fakeSetTitle, fakeSleep};
+                               fakeLinkLost, fakeSetTitle, fakeSleep, fakeTicks};
 
 Airport airportNamed(const char* ident) {
     Airport a{};
@@ -138,6 +142,16 @@ TEST_F(MainLoopTest, FirstPollAtOnceThenEveryCeilIntervalOverTenSleeps) {
     EXPECT_EQ(pollPositions(25, 10), (std::vector<size_t>{0, 3, 6, 9}));
     rec = Recorder{};
     EXPECT_EQ(pollPositions(30, 7), (std::vector<size_t>{0, 3, 6}));
+}
+
+// Windows' 10 ms sleep lasts its 15.6 ms tick; a clock from near its wrap counts across it.
+TEST_F(MainLoopTest, SleepsThatLastLongerPollByTheClock) {
+    for (uint32_t start : {0u, 0xFFFFF000u}) {
+        rec = Recorder{};
+        rec.clock = start;
+        rec.clockPerSleep = 16;
+        EXPECT_EQ(pollPositions(5000, 627), (std::vector<size_t>{0, 313, 626})) << start;
+    }
 }
 
 TEST_F(MainLoopTest, ShortIntervalsPollAfterEverySleep) {

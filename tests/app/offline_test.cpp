@@ -212,7 +212,7 @@ Airport* mainLoopChoice(const OfflineRequest& request) {
                             return 1;
                         },
                         [] { return 0; }, [] { return 0; }, [](const char*) {},
-                        [](uint32_t) { core.stopRequested.set(); }};
+                        [](uint32_t) { core.stopRequested.set(); }, [] { return 0u; }};
     core.currentAirport = nullptr;
     core.placedAirport = nullptr;
     core.stopRequested = StopFlag{};
