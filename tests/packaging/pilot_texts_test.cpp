@@ -129,4 +129,13 @@ TEST(PilotTexts, EveryLineAPilotCanSeeIsQuotedInTheGuide) {
     EXPECT_GT(checked, 50u);
 }
 
+// Notepad without word wrap shows 78 characters of a line in a window of the usual width, so the
+// guide keeps to them.
+TEST(PilotTexts, TheGuideFitsNotepadWithoutWordWrap) {
+    const std::string text = readFile(kSource / "packaging" / "README.txt");
+    size_t number = 1, start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1, ++number)
+        EXPECT_LE(end - start, 78u) << "README.txt:" << number << ": " << text.substr(start, end - start);
+}
+
 }  // namespace
