@@ -130,12 +130,16 @@ TEST(PilotTexts, EveryLineAPilotCanSeeIsQuotedInTheGuide) {
 }
 
 // Notepad without word wrap shows 78 characters of a line in a window of the usual width, so the
-// guide keeps to them.
-TEST(PilotTexts, TheGuideFitsNotepadWithoutWordWrap) {
+// guide keeps to them; and a quote wrapped onto the next line would escape the checks above.
+TEST(PilotTexts, TheGuideFitsNotepadWithoutWordWrapAndEndsEachQuoteOnItsLine) {
     const std::string text = readFile(kSource / "packaging" / "README.txt");
     size_t number = 1, start = 0;
-    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1, ++number)
-        EXPECT_LE(end - start, 78u) << "README.txt:" << number << ": " << text.substr(start, end - start);
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1, ++number) {
+        const std::string line = text.substr(start, end - start);
+        EXPECT_LE(line.size(), 78u) << "README.txt:" << number << ": " << line;
+        EXPECT_EQ(std::count(line.begin(), line.end(), '"') % 2, 0)
+            << "README.txt:" << number << ": " << line;
+    }
 }
 
 }  // namespace
